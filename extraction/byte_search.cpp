@@ -1,0 +1,115 @@
+#include "byte_search.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define LINKSIFT_HAVE_AVX2_PATH 1
+#endif
+
+namespace linksift {
+namespace {
+
+constexpr bool IsLinkEnd(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+constexpr bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+const char* ScalarSchemeSeparator(const char* p, const char* end) {
+  while (end - p >= 3) {
+    p = static_cast<const char*>(std::memchr(p, ':', static_cast<std::size_t>(end - p - 2)));
+    if (p == nullptr) return end;
+    if (p[1] == '/' && p[2] == '/') return p;
+    ++p;
+  }
+  return end;
+}
+
+template <typename Predicate>
+const char* ScalarFind(const char* p, const char* end, Predicate is_wanted) {
+  while (p < end && !is_wanted(*p)) ++p;
+  return p;
+}
+
+#ifdef LINKSIFT_HAVE_AVX2_PATH
+
+#define LINKSIFT_AVX2 __attribute__((target("avx2,bmi")))
+
+LINKSIFT_AVX2 inline __m256i Load(const char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+LINKSIFT_AVX2 inline unsigned Mask(__m256i v) {
+  return static_cast<unsigned>(_mm256_movemask_epi8(v));
+}
+
+LINKSIFT_AVX2 inline unsigned SeparatorMask(const char* p) {
+  const __m256i colon = _mm256_set1_epi8(':');
+  const __m256i slash = _mm256_set1_epi8('/');
+  const __m256i a = _mm256_cmpeq_epi8(Load(p), colon);
+  const __m256i b = _mm256_cmpeq_epi8(Load(p + 1), slash);
+  const __m256i c = _mm256_cmpeq_epi8(Load(p + 2), slash);
+  return Mask(_mm256_and_si256(_mm256_and_si256(a, b), c));
+}
+
+LINKSIFT_AVX2 inline unsigned LineEndMask(__m256i v) {
+  const __m256i cr = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'));
+  const __m256i lf = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
+  return Mask(_mm256_or_si256(cr, lf));
+}
+
+LINKSIFT_AVX2 inline unsigned LinkEndMask(__m256i v) {
+  const __m256i blank = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(' '));
+  return LineEndMask(v) | Mask(blank);
+}
+
+LINKSIFT_AVX2 const char* Avx2SchemeSeparator(const char* p, const char* end) {
+  // Two vectors a step keep the loads busy on long runs of plain text.
+  for (; end - p >= 64 + 2; p += 64) {
+    const unsigned low = SeparatorMask(p);
+    const unsigned high = SeparatorMask(p + 32);
+    if ((low | high) != 0) return low != 0 ? p + _tzcnt_u32(low) : p + 32 + _tzcnt_u32(high);
+  }
+  for (; end - p >= 32 + 2; p += 32) {
+    if (const unsigned m = SeparatorMask(p)) return p + _tzcnt_u32(m);
+  }
+  return ScalarSchemeSeparator(p, end);
+}
+
+template <unsigned (*kMask)(__m256i), bool (*kIsWanted)(char)>
+LINKSIFT_AVX2 const char* Avx2Find(const char* p, const char* end) {
+  for (; end - p >= 32; p += 32) {
+    if (const unsigned m = kMask(Load(p))) return p + _tzcnt_u32(m);
+  }
+  return ScalarFind(p, end, kIsWanted);
+}
+
+const bool kHasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+}();
+
+#endif  // LINKSIFT_HAVE_AVX2_PATH
+
+}  // namespace
+
+const char* FindSchemeSeparator(const char* begin, const char* end) {
+#ifdef LINKSIFT_HAVE_AVX2_PATH
+  if (kHasAvx2) return Avx2SchemeSeparator(begin, end);
+#endif
+  return ScalarSchemeSeparator(begin, end);
+}
+
+const char* FindLinkEnd(const char* begin, const char* end) {
+#ifdef LINKSIFT_HAVE_AVX2_PATH
+  if (kHasAvx2) return Avx2Find<LinkEndMask, IsLinkEnd>(begin, end);
+#endif
+  return ScalarFind(begin, end, IsLinkEnd);
+}
+
+const char* FindLineEnd(const char* begin, const char* end) {
+#ifdef LINKSIFT_HAVE_AVX2_PATH
+  if (kHasAvx2) return Avx2Find<LineEndMask, IsLineEnd>(begin, end);
+#endif
+  return ScalarFind(begin, end, IsLineEnd);
+}
+
+}  // namespace linksift

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace linksift {
+
+// What a run was doing when it failed.
+enum class Stage {
+  kOpenInput,     // opening the chosen file
+  kCreateOutput,  // creating the temporary file beside the output
+  kRead,          // reading the chosen file
+  kWrite,         // writing or flushing the temporary file
+  kReplace,       // putting the temporary file in place of the output
+};
+
+// The one error a run reports. It carries facts only; front ends choose the words.
+class ExtractionError : public std::runtime_error {
+ public:
+  ExtractionError(Stage stage, std::filesystem::path path, std::error_code code);
+
+  Stage stage() const noexcept { return stage_; }
+  const std::filesystem::path& path() const noexcept { return path_; }
+  std::error_code code() const noexcept { return code_; }
+
+ private:
+  Stage stage_;
+  std::filesystem::path path_;
+  std::error_code code_;
+};
+
+// The English name of a stage, for logs and the command-line driver.
+const char* Describe(Stage stage);
+
+}  // namespace linksift

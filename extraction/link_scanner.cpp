@@ -1,0 +1,123 @@
+#include "link_scanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "byte_search.h"
+
+namespace linksift {
+namespace {
+
+// The four bytes before a "://" spell "http" in any case. Setting bit 5 folds
+// exactly A-Z onto a-z for these letters and maps no other byte onto them.
+bool IsHttpBefore(const char* separator) {
+  return (separator[-4] | 0x20) == 'h' && (separator[-3] | 0x20) == 't' &&
+         (separator[-2] | 0x20) == 't' && (separator[-1] | 0x20) == 'p';
+}
+
+bool IsPrefixAt(const char* p) {
+  return p[4] == ':' && p[5] == '/' && p[6] == '/' && IsHttpBefore(p + 4);
+}
+
+}  // namespace
+
+void LinkScanner::Feed(std::string_view block) {
+  const char* const begin = block.data();
+  const char* const end = begin + block.size();
+  const char* pos = begin;
+  if (state_ == State::kSearching) pos = ScanSeam(begin, end);
+  while (pos < end) {
+    switch (state_) {
+      case State::kSearching:
+        pos = Search(pos, begin, end);
+        break;
+      case State::kInLink:
+        pos = ContinueLink(pos, end);
+        break;
+      case State::kSkippingLine:
+        pos = SkipLine(pos, end);
+        break;
+    }
+  }
+  RememberTail(begin, end);
+}
+
+void LinkScanner::Finish() {
+  if (state_ == State::kInLink) CloseLink();
+  state_ = State::kSearching;
+}
+
+// Looks for a prefix that ends in the first bytes of this block and starts in
+// the bytes before it. Search() takes over from the fifth byte on.
+const char* LinkScanner::ScanSeam(const char* begin, const char* end) {
+  const std::size_t fresh = std::min<std::size_t>(kTail, static_cast<std::size_t>(end - begin));
+  char window[2 * kTail];
+  std::memcpy(window, tail_, kTail);
+  std::memcpy(window + kTail, begin, fresh);
+  for (std::size_t last = 0; last < fresh; ++last) {
+    const char* start = window + last;
+    if (!IsPrefixAt(start)) continue;
+    state_ = State::kInLink;
+    AppendToLink(start, start + kLinkPrefix.size());
+    return begin + last + 1;
+  }
+  return begin;
+}
+
+const char* LinkScanner::Search(const char* pos, const char* begin, const char* end) {
+  // A separator closer than four bytes to the block's start was ScanSeam's to find.
+  const char* from = std::max(pos, begin + 4);
+  while (from < end) {
+    const char* separator = FindSchemeSeparator(from, end);
+    if (separator == end) break;
+    if (IsHttpBefore(separator)) {
+      state_ = State::kInLink;
+      return separator - 4;
+    }
+    from = separator + 1;
+  }
+  return end;
+}
+
+const char* LinkScanner::ContinueLink(const char* pos, const char* end) {
+  const char* stop = FindLinkEnd(pos, end);
+  AppendToLink(pos, stop);
+  if (stop == end) return end;
+  CloseLink();
+  state_ = *stop == ' ' ? State::kSkippingLine : State::kSearching;
+  return stop + 1;
+}
+
+const char* LinkScanner::SkipLine(const char* pos, const char* end) {
+  const char* line_end = FindLineEnd(pos, end);
+  if (line_end == end) return end;
+  state_ = State::kSearching;
+  return line_end + 1;
+}
+
+void LinkScanner::AppendToLink(const char* begin, const char* end) {
+  if (begin == end) return;
+  if (holding_) sink_.Append(std::string_view(&held_, 1));
+  sink_.Append(std::string_view(begin, static_cast<std::size_t>(end - begin - 1)));
+  held_ = end[-1];
+  holding_ = true;
+}
+
+void LinkScanner::CloseLink() {
+  if (holding_ && !IsTrailingMark(held_)) sink_.Append(std::string_view(&held_, 1));
+  holding_ = false;
+  sink_.EndLink();
+  ++count_;
+}
+
+void LinkScanner::RememberTail(const char* begin, const char* end) {
+  const std::size_t size = static_cast<std::size_t>(end - begin);
+  if (size >= kTail) {
+    std::memcpy(tail_, end - kTail, kTail);
+    return;
+  }
+  std::memmove(tail_, tail_ + size, kTail - size);
+  std::memcpy(tail_ + kTail - size, begin, size);
+}
+
+}  // namespace linksift

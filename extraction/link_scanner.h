@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "link_rule.h"
+
+namespace linksift {
+
+// Receives the links a LinkScanner finds, possibly in several pieces each.
+class LinkSink {
+ public:
+  virtual ~LinkSink() = default;
+  // More bytes of the current link.
+  virtual void Append(std::string_view bytes) = 0;
+  // The current link is complete.
+  virtual void EndLink() = 0;
+};
+
+// Finds the first link of every line of a byte stream fed in blocks of any
+// size, without holding a line in memory. CR, LF and CR LF end a line; since
+// an empty line holds no link, how line ends pair up never matters.
+class LinkScanner {
+ public:
+  explicit LinkScanner(LinkSink& sink) : sink_(sink) {}
+
+  void Feed(std::string_view block);
+  // Ends the last line of the stream.
+  void Finish();
+
+  LinkCount count() const { return count_; }
+
+ private:
+  enum class State { kSearching, kInLink, kSkippingLine };
+  // Enough bytes of history for a prefix that straddles blocks.
+  static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
+
+  const char* ScanSeam(const char* begin, const char* end);
+  const char* Search(const char* pos, const char* begin, const char* end);
+  const char* ContinueLink(const char* pos, const char* end);
+  const char* SkipLine(const char* pos, const char* end);
+  void AppendToLink(const char* begin, const char* end);
+  void CloseLink();
+  void RememberTail(const char* begin, const char* end);
+
+  LinkSink& sink_;
+  State state_ = State::kSearching;
+  LinkCount count_ = 0;
+  // The link's last byte is held back until the link ends: it may be a mark to drop.
+  char held_ = 0;
+  bool holding_ = false;
+  // The last bytes fed, oldest first; a line end stands in before the stream starts.
+  char tail_[kTail] = {'\n', '\n', '\n', '\n', '\n', '\n'};
+};
+
+}  // namespace linksift
