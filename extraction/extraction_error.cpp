@@ -6,7 +6,9 @@ namespace linksift {
 namespace {
 
 std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code) {
-  return std::string(Describe(stage)) + " '" + path.string() + "': " + code.message();
+  std::string text = Describe(stage);
+  text.append(" '").append(path.string()).append("': ").append(code.message());
+  return text;
 }
 
 }  // namespace

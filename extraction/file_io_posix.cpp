@@ -42,9 +42,10 @@ fs::path DirectoryOf(const fs::path& file) {
 std::string TemporaryName(const fs::path& target) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
   constexpr char kDigits[] = "0123456789abcdef";
-  std::string suffix;
-  for (std::uint64_t bits = random(), i = 0; i < 8; ++i, bits >>= 4) suffix += kDigits[bits & 15];
-  return "." + target.filename().string() + ".linksift-" + suffix + ".tmp";
+  std::string name = ".";
+  name.append(target.filename().string()).append(".linksift-");
+  for (std::uint64_t bits = random(), i = 0; i < 8; ++i, bits >>= 4) name += kDigits[bits & 15];
+  return name.append(".tmp");
 }
 
 // Writes all of `size` bytes, going on after short writes and interruptions.

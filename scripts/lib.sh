@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config strace
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
   xvfb xdotool x11-utils imagemagick

@@ -1,0 +1,148 @@
+// Failures that need another user or a full disk. Each case runs in a child
+// process, which drops root or mounts a tiny file system of its own.
+#include <sched.h>
+#include <sys/mount.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "extract.h"
+
+namespace linksift {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr int kSkip = 77;
+constexpr uid_t kNobody = 65534;
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+int CountEntries(const fs::path& directory) {
+  return static_cast<int>(std::distance(fs::directory_iterator(directory), {}));
+}
+
+// Runs `body` in a child; its return value becomes the exit code.
+int InChild(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+bool DropRoot() {
+  if (::geteuid() != 0) return true;
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+// 0 when the run fails at `stage` with `reason` and leaves `output` as `old`
+// in a directory of `entries` names.
+int ExpectFailure(const fs::path& input, const fs::path& output, Stage stage, std::errc reason,
+                  const std::string& old, int entries) {
+  try {
+    ExtractLinksFromFile(input, output);
+    std::fprintf(stderr, "no error\n");
+    return 1;
+  } catch (const ExtractionError& e) {
+    if (e.stage() != stage || e.code() != reason) {
+      std::fprintf(stderr, "unexpected error: %s\n", e.what());
+      return 1;
+    }
+  }
+  if (ReadFile(output) != old || CountEntries(output.parent_path()) != entries) {
+    std::fprintf(stderr, "the old output changed or litter was left\n");
+    return 1;
+  }
+  return 0;
+}
+
+class PrivilegedTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/linksift-priv-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    fs::permissions(dir_, fs::perms::all);
+    WriteFile(dir_ / "in.txt", "http://new\r\n");
+    fs::permissions(dir_ / "in.txt", fs::perms(0644));
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void ExpectChild(int code) {
+    if (code == kSkip) GTEST_SKIP() << "this machine does not allow it";
+    EXPECT_EQ(code, 0);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(PrivilegedTest, UnreadableInput) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  fs::permissions(dir_ / "in.txt", fs::perms::owner_write);
+  fs::permissions(dir_ / "urls.txt", fs::perms(0666));
+  ExpectChild(InChild([&] {
+    if (!DropRoot()) return kSkip;
+    return ExpectFailure(dir_ / "in.txt", dir_ / "urls.txt", Stage::kOpenInput,
+                         std::errc::permission_denied, "old\r\n", 2);
+  }));
+}
+
+TEST_F(PrivilegedTest, DirectoryWithoutWriteRight) {
+  const fs::path locked = dir_ / "locked";
+  fs::create_directory(locked);
+  WriteFile(locked / "urls.txt", "old\r\n");
+  fs::permissions(locked / "urls.txt", fs::perms(0666));
+  fs::permissions(locked, fs::perms(0555));
+  ExpectChild(InChild([&] {
+    if (!DropRoot()) return kSkip;
+    return ExpectFailure(dir_ / "in.txt", locked / "urls.txt", Stage::kCreateOutput,
+                         std::errc::permission_denied, "old\r\n", 1);
+  }));
+}
+
+TEST_F(PrivilegedTest, WriteProtectedOutputIsLeftAlone) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  fs::permissions(dir_ / "urls.txt", fs::perms(0444));
+  ExpectChild(InChild([&] {
+    if (!DropRoot()) return kSkip;
+    return ExpectFailure(dir_ / "in.txt", dir_ / "urls.txt", Stage::kCreateOutput,
+                         std::errc::permission_denied, "old\r\n", 2);
+  }));
+}
+
+TEST_F(PrivilegedTest, FullDisk) {
+  std::string input;
+  for (int i = 0; i < 20'000; ++i) input += "see http://example.org/some/long/path/" + std::to_string(i) + "\r\n";
+  WriteFile(dir_ / "in.txt", input);
+  const fs::path small = dir_ / "small";
+  fs::create_directory(small);
+  ExpectChild(InChild([&] {
+    if (::unshare(CLONE_NEWNS) != 0) return kSkip;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return kSkip;
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) return kSkip;
+    WriteFile(small / "urls.txt", "old\r\n");
+    return ExpectFailure(dir_ / "in.txt", small / "urls.txt", Stage::kWrite,
+                         std::errc::no_space_on_device, "old\r\n", 1);
+  }));
+}
+
+}  // namespace
+}  // namespace linksift

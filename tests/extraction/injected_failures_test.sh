@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# System calls made to fail under strace: every failure must be reported,
+# leave the old urls.txt byte for byte and leave no temporary file behind.
+# usage: injected_failures_test.sh PATH/TO/linksift-extract
+set -euo pipefail
+
+driver="$1"
+command -v strace >/dev/null || { echo "strace is not installed"; exit 1; }
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+# LeakSanitizer cannot run under ptrace.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+for i in $(seq 1 60000); do printf 'see http://example.org/%d, x\r\n' "$i"; done >"$work/in.txt"
+printf 'old links\r\n' >"$work/old.txt"
+
+# The sanitizers write twice at start-up and again while an exception unwinds,
+# so output writes are counted from the fifth and failures injected once.
+failed=0
+# name | strace options | what the error must say
+while IFS='|' read -r name options expected; do
+  rm -rf "$work/out"
+  mkdir "$work/out"
+  cp "$work/old.txt" "$work/out/urls.txt"
+  # shellcheck disable=SC2086
+  if strace -f -o /dev/null $options -- "$driver" "$work/in.txt" "$work/out/urls.txt" \
+    >"$work/stdout" 2>"$work/stderr"; then
+    echo "FAIL $name: the run reported success"; failed=1; continue
+  fi
+  grep -q -- "$expected" "$work/stderr" || { echo "FAIL $name: $(cat "$work/stderr")"; failed=1; }
+  cmp -s "$work/old.txt" "$work/out/urls.txt" || { echo "FAIL $name: urls.txt changed"; failed=1; }
+  [ "$(ls -A "$work/out")" = "urls.txt" ] || { echo "FAIL $name: left $(ls -A "$work/out")"; failed=1; }
+  echo "ok $name: $(cat "$work/stderr")"
+done <<CASES
+read error midway|-P $work/in.txt -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
+disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the output.*No space left
+interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
+fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
+rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
+CASES
+
+# Interrupted reads and writes are retried, not reported.
+"$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
+for options in "-P $work/in.txt -e trace=read -e inject=read:error=EINTR:when=1+2" \
+  "-e trace=write -e inject=write:error=EINTR:when=5..15+2"; do
+  # shellcheck disable=SC2086
+  count="$(strace -f -o /dev/null $options -- "$driver" "$work/in.txt" "$work/retry.txt")"
+  if [ "$count" = 60000 ] && cmp -s "$work/retry.txt" "$work/plain.txt"; then
+    echo "ok retried: $options"
+  else
+    echo "FAIL retries ($options): count $count"; failed=1
+  fi
+done
+
+# A run killed midway leaves nothing behind: its temporary file has no name yet.
+mkdir "$work/killed" && cp "$work/old.txt" "$work/killed/urls.txt" && mkfifo "$work/fifo"
+"$driver" "$work/fifo" "$work/killed/urls.txt" >/dev/null 2>&1 &
+pid=$!
+exec 3>"$work/fifo"
+head -c 300000 "$work/in.txt" >&3
+kill -9 "$pid"
+wait "$pid" 2>/dev/null || true
+exec 3>&-
+if cmp -s "$work/old.txt" "$work/killed/urls.txt" && [ "$(ls -A "$work/killed")" = urls.txt ]; then
+  echo "ok killed run left nothing"
+else
+  echo "FAIL killed run: $(ls -A "$work/killed")"; failed=1
+fi
+
+exit "$failed"

@@ -1,0 +1,109 @@
+#include "link_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "test_support.h"
+
+namespace linksift {
+namespace {
+
+class StringSink final : public LinkSink {
+ public:
+  void Append(std::string_view bytes) override { text.append(bytes); }
+  void EndLink() override { text.append("\r\n"); }
+  std::string text;
+};
+
+struct ScanResult {
+  std::string output;
+  LinkCount count;
+};
+
+// Feeds `input` in pieces whose sizes come from `next_size`.
+template <typename NextSize>
+ScanResult Scan(std::string_view input, NextSize next_size) {
+  StringSink sink;
+  LinkScanner scanner(sink);
+  for (std::size_t at = 0; at < input.size();) {
+    const std::size_t size = std::min(next_size(), input.size() - at);
+    scanner.Feed(input.substr(at, size));
+    at += size;
+  }
+  scanner.Finish();
+  return {sink.text, scanner.count()};
+}
+
+ScanResult ScanInBlocks(std::string_view input, std::size_t block) {
+  return Scan(input, [block] { return block; });
+}
+
+struct StreamCase {
+  std::string name;
+  std::string input;
+  std::string output;
+};
+
+class LineRuleTest : public testing::TestWithParam<StreamCase> {};
+
+// Every case at every block size, so prefixes, CR LF pairs and trailing marks
+// all land on block edges somewhere.
+TEST_P(LineRuleTest, GivesTheSameOutputForEveryBlockSize) {
+  const StreamCase& c = GetParam();
+  const auto lines = static_cast<LinkCount>(std::count(c.output.begin(), c.output.end(), '\n'));
+  for (std::size_t block = 1; block <= c.input.size() + 1; ++block) {
+    const ScanResult got = ScanInBlocks(c.input, block);
+    ASSERT_EQ(got.output, c.output) << "block size " << block;
+    ASSERT_EQ(got.count, lines) << "block size " << block;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stream, LineRuleTest,
+    testing::Values(
+        StreamCase{"Empty", "", ""}, StreamCase{"NoLink", "plain\r\ntext\r\n", ""},
+        StreamCase{"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n", "http://a\r\nhttp://c\r\n"},
+        StreamCase{"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
+        StreamCase{"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
+        StreamCase{"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
+        StreamCase{"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
+        StreamCase{"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
+        StreamCase{"MarkBeforeLineEnd", "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
+        StreamCase{"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c", "http://a\r\nhttp://c\r\n"},
+        StreamCase{"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b", "http://a\r\nhttp://b\r\n"},
+        StreamCase{"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
+        StreamCase{"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok", "HtTp://ok\r\n"},
+        StreamCase{"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
+        StreamCase{"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
+        StreamCase{"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
+                   std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
+        StreamCase{"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(LinkScanner, AgreesWithExtractLinkOnRandomText) {
+  std::mt19937_64 random(20261207);
+  for (int round = 0; round < 300; ++round) {
+    const std::string input = testing_support::RandomText(random, random() % 3000);
+    const std::string expected = testing_support::ReferenceOutput(input);
+    // Varying piece sizes, from single bytes to whole buffers.
+    const std::size_t limit = std::size_t{1} << (random() % 12);
+    const ScanResult got = Scan(input, [&] { return 1 + random() % limit; });
+    ASSERT_EQ(got.output, expected) << "round " << round;
+  }
+}
+
+TEST(LinkScanner, StreamsALinkLongerThanAnyBlock) {
+  std::string input = "x http://";
+  input.append(5'000'000, 'a');
+  input.append(".");
+  const ScanResult got = ScanInBlocks(input, 4096);
+  ASSERT_EQ(got.count, 1u);
+  EXPECT_EQ(got.output.size(), 7 + 5'000'000 + 2u);
+  EXPECT_EQ(got.output.substr(got.output.size() - 3), "a\r\n");
+}
+
+}  // namespace
+}  // namespace linksift

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace linksift::testing_support {
+
+// The expected run output: the first link of every line, each with CR LF.
+// Lines are split here independently of the scanner.
+std::string ReferenceOutput(std::string_view input);
+
+// Random text rich in the bytes that matter: prefixes in mixed case, marks,
+// blanks, tabs, CR, LF and arbitrary high bytes.
+std::string RandomText(std::mt19937_64& random, std::size_t size);
+
+}  // namespace linksift::testing_support
