@@ -49,11 +49,8 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   ReplacementFile target(output);
   FileSink sink(target);
   LinkScanner scanner(sink);
-  const std::size_t block_size = std::max<std::size_t>(options.block_size, 1);
-  const std::unique_ptr<char[]> block(new char[block_size]);
-  while (const std::size_t got = source.Read(block.get(), block_size)) {
-    scanner.Feed(std::string_view(block.get(), got));
-  }
+  source.ForEachBlock(std::max<std::size_t>(options.block_size, 1),
+                      [&scanner](std::string_view block) { scanner.Feed(block); });
   scanner.Finish();
   sink.Flush();
   target.Commit();

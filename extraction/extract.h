@@ -9,10 +9,10 @@
 
 namespace linksift {
 
-inline constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+inline constexpr std::size_t kDefaultBlockSize = 4 * 1024 * 1024;
 
 struct RunOptions {
-  // Bytes read at a time; tests shrink it to move block edges around.
+  // Bytes read or mapped at a time; tests shrink it to move block edges around.
   std::size_t block_size = kDefaultBlockSize;
 };
 

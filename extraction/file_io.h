@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace linksift {
 
@@ -17,15 +19,22 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Fills up to `capacity` bytes; 0 only at the end of the file.
-  std::size_t Read(char* buffer, std::size_t capacity);
+  using Consumer = std::function<void(std::string_view)>;
+
+  // Hands the whole file to `consume` in stretches of about `block_size`
+  // bytes, each valid only during its call.
+  void ForEachBlock(std::size_t block_size, const Consumer& consume);
   // The size when the file was opened, 0 when it has none (a pipe).
   std::uint64_t size() const { return size_; }
 
  private:
+  void ReadBlocks(std::size_t block_size, const Consumer& consume);
+  bool MapBlocks(std::size_t block_size, const Consumer& consume);
+
   std::filesystem::path path_;
   std::intptr_t handle_ = -1;
   std::uint64_t size_ = 0;
+  bool regular_ = false;
 };
 
 // A replacement for `target`, written to a temporary file in the same
@@ -43,6 +52,10 @@ class ReplacementFile {
   void Commit();
 
  private:
+  void OpenInPlace();
+  int CreateNamed();
+  [[noreturn]] void Abandon(int error);
+  void CloseInPlace();
   void Discard() noexcept;
 
   std::filesystem::path target_;     // as given, for messages
@@ -51,6 +64,7 @@ class ReplacementFile {
   std::intptr_t directory_ = -1;
   std::filesystem::path temporary_;  // empty while the file has no name
   bool committed_ = false;
+  bool in_place_ = false;  // a device or pipe, written to directly
 };
 
 }  // namespace linksift

@@ -1,9 +1,15 @@
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 
@@ -69,6 +75,67 @@ bool GiveName(int fd, const std::string& proc_path, int dir_fd, const std::strin
   return ::linkat(fd, "", dir_fd, name.c_str(), AT_EMPTY_PATH) == 0;
 }
 
+// Unmaps a view when the scan of it ends, however it ends.
+class Mapping {
+ public:
+  Mapping(void* view, std::size_t length) : view_(view), length_(length) {}
+  ~Mapping() { ::munmap(view_, length_); }
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+
+ private:
+  void* view_;
+  std::size_t length_;
+};
+
+thread_local sigjmp_buf* t_fault_exit = nullptr;
+struct sigaction g_previous_bus_action;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  if (t_fault_exit != nullptr) siglongjmp(*t_fault_exit, 1);
+  // Not a fault in a mapped input: hand it to whoever handled it before.
+  if ((g_previous_bus_action.sa_flags & SA_SIGINFO) != 0) {
+    g_previous_bus_action.sa_sigaction(signal, info, context);
+  } else if (g_previous_bus_action.sa_handler != SIG_IGN &&
+             g_previous_bus_action.sa_handler != SIG_DFL) {
+    g_previous_bus_action.sa_handler(signal);
+  } else {
+    ::signal(SIGBUS, SIG_DFL);  // Returning re-runs the access, which then ends the process.
+  }
+}
+
+// Runs a consumer over mapped memory and reports a bus error as failure. The
+// frames a fault unwinds (the scanner and the output buffer) own nothing
+// that needs destroying.
+class FaultGuard {
+ public:
+  FaultGuard() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+      struct sigaction action = {};
+      action.sa_sigaction = OnBusError;
+      action.sa_flags = SA_SIGINFO;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(SIGBUS, &action, &g_previous_bus_action);
+    });
+  }
+  ~FaultGuard() { t_fault_exit = nullptr; }
+  FaultGuard(const FaultGuard&) = delete;
+  FaultGuard& operator=(const FaultGuard&) = delete;
+
+  bool Run(const InputFile::Consumer& consume, std::string_view block) {
+    sigjmp_buf exit;
+    if (sigsetjmp(exit, 1) != 0) {
+      t_fault_exit = nullptr;
+      return false;
+    }
+    t_fault_exit = &exit;
+    consume(block);
+    t_fault_exit = nullptr;
+    return true;
+  }
+};
+
 }  // namespace
 
 InputFile::InputFile(const fs::path& path) : path_(path) {
@@ -87,6 +154,7 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
     Fail(Stage::kOpenInput, path, EISDIR);
   }
   if (S_ISREG(st.st_mode)) {
+    regular_ = true;
     size_ = static_cast<std::uint64_t>(st.st_size);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
@@ -94,49 +162,90 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
 
 InputFile::~InputFile() { ::close(Fd(handle_)); }
 
-std::size_t InputFile::Read(char* buffer, std::size_t capacity) {
+void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
+  if (regular_ && size_ > 0 && MapBlocks(block_size, consume)) return;
+  ReadBlocks(block_size, consume);
+}
+
+void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
+  const std::unique_ptr<char[]> buffer(new char[block_size]);
   for (;;) {
-    const ssize_t got = ::read(Fd(handle_), buffer, capacity);
-    if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) Fail(Stage::kRead, path_, errno);
+    const ssize_t got = ::read(Fd(handle_), buffer.get(), block_size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) Fail(Stage::kRead, path_, errno);
+    if (got == 0) return;
+    consume(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
   }
+}
+
+// Scanning the page cache in place beats copying it out with read(). A file
+// that shrinks under us, or a disk that fails, raises SIGBUS on access; the
+// fault guard turns that into a read error.
+bool InputFile::MapBlocks(std::size_t block_size, const Consumer& consume) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t window = (block_size + page - 1) / page * page;
+  FaultGuard guard;
+  for (std::uint64_t offset = 0; offset < size_; offset += window) {
+    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(window, size_ - offset));
+    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle_),
+                        static_cast<off_t>(offset));
+    if (view == MAP_FAILED) {
+      if (offset == 0) return false;  // Some file systems cannot map; read instead.
+      Fail(Stage::kRead, path_, errno);
+    }
+    const Mapping mapping(view, length);
+    if (!guard.Run(consume, std::string_view(static_cast<const char*>(view), length))) {
+      Fail(Stage::kRead, path_, EIO);
+    }
+  }
+  return true;
 }
 
 ReplacementFile::ReplacementFile(const fs::path& target)
     : target_(target), resolved_(ResolveLinks(target)) {
-  const fs::path directory = DirectoryOf(resolved_);
-  const int dir_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat st;
+  const bool exists = ::stat(resolved_.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) Fail(Stage::kCreateOutput, target_, EISDIR);
+  if (exists && !S_ISREG(st.st_mode)) {
+    OpenInPlace();
+    return;
+  }
+  const int dir_fd = ::open(DirectoryOf(resolved_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_fd < 0) Fail(Stage::kCreateOutput, target_, errno);
   directory_ = dir_fd;
   // A write-protected output stays as it is, as it would if written in place.
-  struct stat st;
-  const bool exists = ::stat(resolved_.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
-    ::close(dir_fd);
-    Fail(Stage::kCreateOutput, target_, EISDIR);
-  }
   if (exists && ::faccessat(dir_fd, resolved_.filename().c_str(), W_OK, AT_EACCESS) != 0) {
-    const int error = errno;
-    ::close(dir_fd);
-    Fail(Stage::kCreateOutput, target_, error);
+    Abandon(errno);
   }
   // An unnamed file vanishes by itself if the run is killed.
   int fd = ::openat(dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = TemporaryName(resolved_);
-      fd = ::openat(dir_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) temporary_ = name;
-      if (fd >= 0 || errno != EEXIST) break;
-    }
-  }
-  if (fd < 0) {
-    const int error = errno;
-    ::close(dir_fd);
-    Fail(Stage::kCreateOutput, target_, error);
-  }
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) fd = CreateNamed();
+  if (fd < 0) Abandon(errno);
   handle_ = fd;
   if (exists) ::fchmod(fd, st.st_mode & 07777);
+}
+
+// A device or a pipe has no content to keep, and replacing it would be wrong.
+void ReplacementFile::OpenInPlace() {
+  const int fd = ::open(resolved_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) Fail(Stage::kCreateOutput, target_, errno);
+  handle_ = fd;
+  in_place_ = true;
+}
+
+int ReplacementFile::CreateNamed() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = TemporaryName(resolved_);
+    const int fd = ::openat(Fd(directory_), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) temporary_ = name;
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+void ReplacementFile::Abandon(int error) {
+  Discard();
+  Fail(Stage::kCreateOutput, target_, error);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -157,6 +266,7 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
 }
 
 void ReplacementFile::Commit() {
+  if (in_place_) return CloseInPlace();
   const int fd = Fd(handle_);
   const int dir_fd = Fd(directory_);
   if (::fsync(fd) != 0) Fail(Stage::kWrite, target_, errno);
@@ -182,6 +292,13 @@ void ReplacementFile::Commit() {
   committed_ = true;
   ::close(dir_fd);
   directory_ = -1;
+}
+
+void ReplacementFile::CloseInPlace() {
+  const int fd = Fd(handle_);
+  handle_ = -1;
+  committed_ = true;
+  if (::close(fd) != 0 && errno != EINTR) Fail(Stage::kWrite, target_, errno);
 }
 
 }  // namespace linksift
