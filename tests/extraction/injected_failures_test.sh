@@ -11,19 +11,25 @@ trap 'rm -rf "$work"' EXIT
 # LeakSanitizer cannot run under ptrace.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-for i in $(seq 1 60000); do printf 'see http://example.org/%d, x\r\n' "$i"; done >"$work/in.txt"
+# Large enough for several mapped windows and output buffers.
+seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
 # The sanitizers write twice at start-up and again while an exception unwinds,
 # so output writes are counted from the fifth and failures injected once.
 failed=0
+mkfifo "$work/pipe"
+feed_pipe() { cat "$work/in.txt" >"$work/pipe" 2>/dev/null & }
 # name | strace options | what the error must say
 while IFS='|' read -r name options expected; do
   rm -rf "$work/out"
   mkdir "$work/out"
   cp "$work/old.txt" "$work/out/urls.txt"
+  input="$work/in.txt"
+  # A pipe is read with read(); a regular file is mapped.
+  case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
   # shellcheck disable=SC2086
-  if strace -f -o /dev/null $options -- "$driver" "$work/in.txt" "$work/out/urls.txt" \
+  if strace -f -o /dev/null $options -- "$driver" "$input" "$work/out/urls.txt" \
     >"$work/stdout" 2>"$work/stderr"; then
     echo "FAIL $name: the run reported success"; failed=1; continue
   fi
@@ -32,7 +38,8 @@ while IFS='|' read -r name options expected; do
   [ "$(ls -A "$work/out")" = "urls.txt" ] || { echo "FAIL $name: left $(ls -A "$work/out")"; failed=1; }
   echo "ok $name: $(cat "$work/stderr")"
 done <<CASES
-read error midway|-P $work/in.txt -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
+read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
+mapping fails midway|-P $work/in.txt -e trace=mmap -e inject=mmap:error=ENOMEM:when=2|cannot read the input.*Cannot allocate memory
 disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the output.*No space left
 interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
@@ -41,11 +48,13 @@ CASES
 
 # Interrupted reads and writes are retried, not reported.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
-for options in "-P $work/in.txt -e trace=read -e inject=read:error=EINTR:when=1+2" \
+for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
   "-e trace=write -e inject=write:error=EINTR:when=5..15+2"; do
+  input="$work/in.txt"
+  case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
   # shellcheck disable=SC2086
-  count="$(strace -f -o /dev/null $options -- "$driver" "$work/in.txt" "$work/retry.txt")"
-  if [ "$count" = 60000 ] && cmp -s "$work/retry.txt" "$work/plain.txt"; then
+  count="$(strace -f -o /dev/null $options -- "$driver" "$input" "$work/retry.txt")"
+  if [ "$count" = 200000 ] && cmp -s "$work/retry.txt" "$work/plain.txt"; then
     echo "ok retried: $options"
   else
     echo "FAIL retries ($options): count $count"; failed=1
