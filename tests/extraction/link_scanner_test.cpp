@@ -13,8 +13,7 @@ namespace {
 
 class StringSink final : public LinkSink {
  public:
-  void Append(std::string_view bytes) override { text.append(bytes); }
-  void EndLink() override { text.append("\r\n"); }
+  void Write(std::string_view bytes) override { text.append(bytes); }
   std::string text;
 };
 
