@@ -10,8 +10,12 @@
 namespace linksift {
 namespace {
 
-constexpr bool IsLinkEnd(char c) { return c == ' ' || c == '\r' || c == '\n'; }
-constexpr bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+constexpr bool IsLinkEnd(char c) {
+  return c == ' ' || c == '\r' || c == '\n';
+}
+constexpr bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
 
 const char* ScalarSchemeSeparator(const char* p, const char* end) {
   while (end - p >= 3) {

@@ -17,17 +17,54 @@ class FileSink final : public LinkSink {
   ReplacementFile& file_;
 };
 
+// Counts bytes, tells the caller now and then, and stops the run when asked.
+class RunMonitor {
+ public:
+  RunMonitor(const RunOptions& options, std::uint64_t total) : options_(options), total_(total) {}
+
+  void Advance(std::size_t bytes) {
+    StopIfCancelled();
+    done_ += bytes;
+    if (!options_.on_progress) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_report_ < options_.progress_interval) return;
+    last_report_ = now;
+    options_.on_progress(done_, total_);
+  }
+
+  void Finish() {
+    if (options_.on_progress) options_.on_progress(done_, total_);
+    StopIfCancelled();
+  }
+
+  void StopIfCancelled() const {
+    if (options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed)) {
+      throw ExtractionCancelled();
+    }
+  }
+
+ private:
+  const RunOptions& options_;
+  const std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  std::chrono::steady_clock::time_point last_report_ = std::chrono::steady_clock::now();
+};
+
 }  // namespace
 
 LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options) {
-  InputFile source(input);
+  InputFile source(input, options.cancel);
   ReplacementFile target(output);
   FileSink sink(target);
   LinkScanner scanner(sink);
-  source.ForEachBlock(std::max<std::size_t>(options.block_size, 1),
-                      [&scanner](std::string_view block) { scanner.Feed(block); });
+  RunMonitor monitor(options, source.size());
+  source.ForEachBlock(std::max<std::size_t>(options.block_size, 1), [&](std::string_view block) {
+    monitor.Advance(block.size());
+    scanner.Feed(block);
+  });
   scanner.Finish();
+  monitor.Finish();
   target.Commit();
   return scanner.count();
 }

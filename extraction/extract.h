@@ -1,8 +1,11 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "extraction_error.h"
 #include "link_rule.h"
@@ -11,15 +14,24 @@ namespace linksift {
 
 inline constexpr std::size_t kDefaultBlockSize = 4 * 1024 * 1024;
 
+// Bytes of the input read so far, and its size (0 for a pipe, which has none).
+using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
 struct RunOptions {
   // Bytes read or mapped at a time; tests shrink it to move block edges around.
   std::size_t block_size = kDefaultBlockSize;
+  // Told how far the run has got, at most once every `progress_interval` and
+  // once at the end.
+  ProgressCallback on_progress;
+  std::chrono::steady_clock::duration progress_interval = std::chrono::milliseconds(20);
+  // Set from any thread to stop the run: it then throws ExtractionCancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Writes the first link of every line of `input` to `output`, one per line
 // with CR LF, and returns how many it wrote. CR, LF and CR LF end a line.
 // The output is replaced atomically: on any failure it keeps its old content
-// and an ExtractionError is thrown.
+// and an ExtractionError is thrown; on a cancel, ExtractionCancelled.
 LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options = {});
 

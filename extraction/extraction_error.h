@@ -31,6 +31,12 @@ class ExtractionError : public std::runtime_error {
   std::error_code code_;
 };
 
+// A run stopped on request. Nothing was changed.
+class ExtractionCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the run was cancelled"; }
+};
+
 // The English name of a stage, for logs and the command-line driver.
 const char* Describe(Stage stage);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -11,10 +12,11 @@ namespace linksift {
 
 // The operating system's side of a run. Every failure throws ExtractionError.
 
-// A file read from start to end.
+// A file read from start to end. A wait for a pipe's next bytes ends with
+// ExtractionCancelled once `cancel` is set.
 class InputFile {
  public:
-  explicit InputFile(const std::filesystem::path& path);
+  explicit InputFile(const std::filesystem::path& path, const std::atomic<bool>* cancel = nullptr);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -29,9 +31,11 @@ class InputFile {
 
  private:
   void ReadBlocks(std::size_t block_size, const Consumer& consume);
+  void WaitForData();
   bool MapBlocks(std::size_t block_size, const Consumer& consume);
 
   std::filesystem::path path_;
+  const std::atomic<bool>* cancel_;
   std::intptr_t handle_ = -1;
   std::uint64_t size_ = 0;
   bool regular_ = false;
@@ -58,8 +62,8 @@ class ReplacementFile {
   void CloseInPlace();
   void Discard() noexcept;
 
-  std::filesystem::path target_;     // as given, for messages
-  std::filesystem::path resolved_;   // the file a symbolic link leads to
+  std::filesystem::path target_;    // as given, for messages
+  std::filesystem::path resolved_;  // the file a symbolic link leads to
   std::intptr_t handle_ = -1;
   std::intptr_t directory_ = -1;
   std::filesystem::path temporary_;  // empty while the file has no name

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -24,7 +25,9 @@ namespace {
   throw ExtractionError(stage, path, std::error_code(error, std::system_category()));
 }
 
-int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+int Fd(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
 
 // Follows symbolic links by hand so that a link to a file that does not exist
 // yet still leads to where the file belongs.
@@ -70,7 +73,8 @@ int WriteAll(int fd, const char* data, std::size_t size) {
 // Links an unnamed file into the directory. Without /proc, AT_EMPTY_PATH
 // needs privileges but is worth a try.
 bool GiveName(int fd, const std::string& proc_path, int dir_fd, const std::string& name) {
-  if (::linkat(AT_FDCWD, proc_path.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (::linkat(AT_FDCWD, proc_path.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    return true;
   if (errno != ENOENT) return false;
   return ::linkat(fd, "", dir_fd, name.c_str(), AT_EMPTY_PATH) == 0;
 }
@@ -138,7 +142,8 @@ class FaultGuard {
 
 }  // namespace
 
-InputFile::InputFile(const fs::path& path) : path_(path) {
+InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
+    : path_(path), cancel_(cancel) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) Fail(Stage::kOpenInput, path, errno);
   handle_ = fd;
@@ -160,7 +165,9 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
   }
 }
 
-InputFile::~InputFile() { ::close(Fd(handle_)); }
+InputFile::~InputFile() {
+  ::close(Fd(handle_));
+}
 
 void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
   if (regular_ && size_ > 0 && MapBlocks(block_size, consume)) return;
@@ -170,11 +177,24 @@ void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
 void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
   const std::unique_ptr<char[]> buffer(new char[block_size]);
   for (;;) {
+    if (!regular_) WaitForData();
     const ssize_t got = ::read(Fd(handle_), buffer.get(), block_size);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) Fail(Stage::kRead, path_, errno);
     if (got == 0) return;
     consume(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+  }
+}
+
+// A pipe may stay silent for as long as its writer likes; a cancel must not wait for it.
+void InputFile::WaitForData() {
+  if (cancel_ == nullptr) return;
+  pollfd ready = {Fd(handle_), POLLIN, 0};
+  for (;;) {
+    if (cancel_->load(std::memory_order_relaxed)) throw ExtractionCancelled();
+    const int result = ::poll(&ready, 1, 50);
+    if (result > 0) return;
+    if (result < 0 && errno != EINTR) Fail(Stage::kRead, path_, errno);
   }
 }
 
@@ -186,7 +206,8 @@ bool InputFile::MapBlocks(std::size_t block_size, const Consumer& consume) {
   const std::size_t window = (block_size + page - 1) / page * page;
   FaultGuard guard;
   for (std::uint64_t offset = 0; offset < size_; offset += window) {
-    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(window, size_ - offset));
+    const std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(window, size_ - offset));
     void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle_),
                         static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
@@ -236,7 +257,8 @@ void ReplacementFile::OpenInPlace() {
 int ReplacementFile::CreateNamed() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = TemporaryName(resolved_);
-    const int fd = ::openat(Fd(directory_), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd =
+        ::openat(Fd(directory_), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) temporary_ = name;
     if (fd >= 0 || errno != EEXIST) return fd;
   }

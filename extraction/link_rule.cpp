@@ -5,7 +5,9 @@
 namespace linksift {
 namespace {
 
-constexpr char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+constexpr char FoldAsciiCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::size_t FindPrefix(std::string_view line) {
   const auto it = std::search(line.begin(), line.end(), kLinkPrefix.begin(), kLinkPrefix.end(),

@@ -13,7 +13,9 @@ using LinkCount = std::uint64_t;
 inline constexpr std::string_view kLinkPrefix = "http://";
 
 // True for the marks that are dropped once from the end of a link.
-constexpr bool IsTrailingMark(char c) { return c == ',' || c == '.' || c == ':' || c == ';'; }
+constexpr bool IsTrailingMark(char c) {
+  return c == ',' || c == '.' || c == ':' || c == ';';
+}
 
 // The first link of one text line (given without its line end), or nothing.
 // The link starts at the first "http://" in any letter case, runs to the first

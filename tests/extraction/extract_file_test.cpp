@@ -64,7 +64,9 @@ TEST_P(WholeRunTest, ReplacesOldOutputWithTheLinks) {
   WriteFile(dir_ / "in.txt", c.input);
   for (const std::size_t block : {std::size_t{1}, std::size_t{5}, kDefaultBlockSize}) {
     WriteFile(output_, "old content\r\n");
-    EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_, {.block_size = block}), c.count);
+    RunOptions options;
+    options.block_size = block;
+    EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_, options), c.count);
     EXPECT_EQ(ReadFile(output_), c.output) << "block size " << block;
     EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
   }
@@ -159,17 +161,16 @@ TEST_P(FailureTest, ReportsAndKeepsTheOldOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, FailureTest,
-    testing::Values(
-        FailureCase{"MissingInput", "none.txt", "urls.txt", Stage::kOpenInput,
-                    std::errc::no_such_file_or_directory},
-        FailureCase{"EmptyInputName", "", "urls.txt", Stage::kOpenInput,
-                    std::errc::no_such_file_or_directory},
-        FailureCase{"InputIsADirectory", "folder", "urls.txt", Stage::kOpenInput,
-                    std::errc::is_a_directory},
-        FailureCase{"MissingOutputDirectory", "in.txt", "gone/urls.txt", Stage::kCreateOutput,
-                    std::errc::no_such_file_or_directory},
-        FailureCase{"OutputIsADirectory", "in.txt", "folder", Stage::kCreateOutput,
-                    std::errc::is_a_directory}),
+    testing::Values(FailureCase{"MissingInput", "none.txt", "urls.txt", Stage::kOpenInput,
+                                std::errc::no_such_file_or_directory},
+                    FailureCase{"EmptyInputName", "", "urls.txt", Stage::kOpenInput,
+                                std::errc::no_such_file_or_directory},
+                    FailureCase{"InputIsADirectory", "folder", "urls.txt", Stage::kOpenInput,
+                                std::errc::is_a_directory},
+                    FailureCase{"MissingOutputDirectory", "in.txt", "gone/urls.txt",
+                                Stage::kCreateOutput, std::errc::no_such_file_or_directory},
+                    FailureCase{"OutputIsADirectory", "in.txt", "folder", Stage::kCreateOutput,
+                                std::errc::is_a_directory}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Failures that need another user or a full disk. Each case runs in a child
 // process, which drops root or mounts a tiny file system of its own.
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -130,7 +130,8 @@ TEST_F(PrivilegedTest, WriteProtectedOutputIsLeftAlone) {
 
 TEST_F(PrivilegedTest, FullDisk) {
   std::string input;
-  for (int i = 0; i < 20'000; ++i) input += "see http://example.org/some/long/path/" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 20'000; ++i)
+    input += "see http://example.org/some/long/path/" + std::to_string(i) + "\r\n";
   WriteFile(dir_ / "in.txt", input);
   const fs::path small = dir_ / "small";
   fs::create_directory(small);

@@ -23,8 +23,8 @@ std::string ReferenceOutput(std::string_view input) {
 
 std::string RandomText(std::mt19937_64& random, std::size_t size) {
   static const std::array<std::string_view, 16> kPieces = {
-      "http://", "HTTP://", "hTtP://", "http:/", "ttp://", "://", " ", "\t", "\r\n", "\n", "\r",
-      ".",       ",",       ";:",      "ab",     "\xff\x80"};
+      "http://", "HTTP://", "hTtP://", "http:/", "ttp://", "://", " ",  "\t",
+      "\r\n",    "\n",      "\r",      ".",      ",",      ";:",  "ab", "\xff\x80"};
   std::string text;
   while (text.size() < size) {
     const auto pick = random() % (kPieces.size() + 4);
