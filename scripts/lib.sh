@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
   xvfb xdotool x11-utils imagemagick
+  fonts-dejavu-extra
 )
 
 as_root() {

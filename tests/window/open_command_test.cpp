@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "open_command.h"
+#include "texts.h"
+#include "window_test_support.h"
+
+namespace linksift {
+namespace {
+
+using testing_support::CallLog;
+using testing_support::FakeDialog;
+using testing_support::FakeLabel;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+constexpr char kTwoLinks[] = "see HTTP://Ab/Cd, next\r\nno link\r\nhttp://ef/g; end\r\n";
+constexpr char kTwoLinksOut[] = "HTTP://Ab/Cd\r\nhttp://ef/g\r\n";
+
+// A program directory and an input folder, with the fakes the command talks to.
+class OpenCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directory(program_dir()); }
+
+  std::filesystem::path program_dir() const { return temp_.path() / "app"; }
+  std::filesystem::path urls() const { return program_dir() / "urls.txt"; }
+
+  void Press(const std::string& directory) {
+    RunOpenCommand(dialog_, label_, directory,
+                   [this](const std::string& message) { errors_.push_back(message); });
+  }
+  void Press() { Press(program_dir().string()); }
+
+  TempDir temp_;
+  CallLog log_;
+  FakeDialog dialog_{&log_};
+  FakeLabel label_{&log_};
+  std::vector<std::string> errors_;
+};
+
+TEST_F(OpenCommandTest, LoadFillsTheLabelWithInstructions) {
+  ShowInstructions(label_);
+  EXPECT_EQ(label_.Text(), BuildInstructionText());
+}
+
+TEST_F(OpenCommandTest, DrivesTheDialogInOrderThenSetsTheLabel) {
+  dialog_.answer = temp_.Write("in.txt", kTwoLinks);
+  Press();
+  const CallLog expected = {"SetTitle Открытие файла", "SetFilter Текстовые файлы (*.txt)|*.txt",
+                            "Show", "FileName", "SetText"};
+  EXPECT_EQ(log_, expected);
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(OpenCommandTest, WritesUrlsBesideTheProgramAndShowsThatPath) {
+  struct Case {
+    std::string input;
+    std::string output;
+    LinkCount count;
+  };
+  const Case cases[] = {
+      {kTwoLinks, kTwoLinksOut, 2},
+      {"", "", 0},
+      {"no links at all\r\nhttps://not/this\r\n", "", 0},
+  };
+  for (const Case& c : cases) {
+    dialog_.answer = temp_.Write("in.txt", c.input);
+    Press();
+    EXPECT_EQ(ReadBytes(urls()), c.output);
+    EXPECT_EQ(label_.Text(), BuildResultText(c.count, program_dir().string() + "/urls.txt"));
+  }
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(OpenCommandTest, SecondPressReplacesFileAndLabel) {
+  dialog_.answer = temp_.Write("first.txt", kTwoLinks);
+  Press();
+  dialog_.answer = temp_.Write("second.txt", "x http://only/one. y\r\n");
+  Press();
+  EXPECT_EQ(ReadBytes(urls()), "http://only/one\r\n");
+  EXPECT_EQ(label_.Text(),
+            "Найдено ссылок - 1\r\n\r\nСформирован файл: " + program_dir().string() + "/urls.txt");
+}
+
+TEST_F(OpenCommandTest, DirectoryEndingInSeparatorShowsTheDoubledSeparator) {
+  dialog_.answer = temp_.Write("in.txt", kTwoLinks);
+  Press(program_dir().string() + "/");
+  EXPECT_EQ(ReadBytes(urls()), kTwoLinksOut);
+  EXPECT_EQ(label_.Text(), BuildResultText(2, program_dir().string() + "//urls.txt"));
+}
+
+TEST_F(OpenCommandTest, CancelRunsNothingAndChangesNothing) {
+  WriteBytes(urls(), "http://old/\r\n");
+  label_.SetText("before");
+  log_.clear();
+  dialog_.answer.reset();
+  Press();
+  EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n");
+  EXPECT_EQ(label_.Text(), "before");
+  EXPECT_EQ(log_.back(), "FileName");
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(OpenCommandTest, FailureIsReportedAndKeepsLabelAndOutput) {
+  struct Case {
+    std::string name;
+    std::filesystem::path input;
+    std::string directory;
+    std::string message_start;
+  };
+  const std::filesystem::path missing_dir = temp_.path() / "gone";
+  const Case cases[] = {
+      {"missing input", temp_.path() / "missing.txt", program_dir().string(),
+       "Не удалось открыть файл:\n" + (temp_.path() / "missing.txt").string() + "\n\n"},
+      {"empty name", "", program_dir().string(), "Не удалось открыть файл:\n\n\n"},
+      {"input is a folder", temp_.path(), program_dir().string(), "Не удалось открыть файл:\n"},
+      {"no program directory", temp_.Write("in.txt", kTwoLinks), missing_dir.string(),
+       "Не удалось создать файл:\n" + missing_dir.string() + "/urls.txt\n\n"},
+  };
+  WriteBytes(urls(), "http://old/\r\n");
+  for (const Case& c : cases) {
+    label_.SetText("before");
+    errors_.clear();
+    dialog_.answer = c.input;
+    Press(c.directory);
+    ASSERT_EQ(errors_.size(), 1u) << c.name;
+    EXPECT_EQ(errors_[0].rfind(c.message_start, 0), 0u) << c.name << ": " << errors_[0];
+    EXPECT_NE(errors_[0].find("Причина: "), std::string::npos) << c.name;
+    EXPECT_EQ(label_.Text(), "before") << c.name;
+    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace linksift

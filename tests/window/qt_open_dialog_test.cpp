@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "qt_open_dialog.h"
+#include "window_test_support.h"
+
+namespace linksift {
+namespace {
+
+using testing_support::TempDir;
+
+TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
+  const std::map<std::string, QStringList> cases = {
+      {"Текстовые файлы (*.txt)|*.txt", {"Текстовые файлы (*.txt)"}},
+      {"Все файлы|*.*", {"Все файлы (*.*)"}},
+      {"Картинки|*.png;*.jpg|Текст (*.txt)|*.txt", {"Картинки (*.png *.jpg)", "Текст (*.txt)"}},
+      {"|*.log", {"(*.log)"}},
+  };
+  for (const auto& [filter, expected] : cases) {
+    EXPECT_EQ(QtNameFilters(filter), expected) << filter;
+  }
+}
+
+// Shows CD1 for real; `answer` closes it from inside its modal loop.
+class QtOpenDialogTest : public ::testing::Test {
+ protected:
+  void ShowAndAnswer(const std::function<void(QFileDialog*)>& answer) {
+    dialog_.SetTitle("Открытие файла");
+    dialog_.SetFilter("Текстовые файлы (*.txt)|*.txt");
+    QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
+    ASSERT_NE(shown, nullptr);
+    shown->setOption(QFileDialog::DontUseNativeDialog);
+    shown->setDirectory(QString::fromStdString(temp_.path().string()));
+    QTimer::singleShot(0, shown, [shown, answer] { answer(shown); });
+    dialog_.Show();
+  }
+
+  TempDir temp_;
+  QWidget parent_;
+  QtOpenDialog dialog_{&parent_};
+};
+
+TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
+  ShowAndAnswer([](QFileDialog* shown) {
+    EXPECT_EQ(shown->windowTitle(), "Открытие файла");
+    EXPECT_EQ(shown->nameFilters(), QStringList{"Текстовые файлы (*.txt)"});
+    EXPECT_TRUE(shown->isModal());
+    shown->reject();
+  });
+}
+
+TEST_F(QtOpenDialogTest, ReportsTheChosenFile) {
+  const std::filesystem::path file = temp_.Write("список ссылок.txt", "http://a/ b");
+  ShowAndAnswer([&file](QFileDialog* shown) {
+    shown->selectFile(QString::fromStdString(file.string()));
+    static_cast<QDialog*>(shown)->accept();  // public as a QDialog
+  });
+  EXPECT_EQ(dialog_.FileName(), file);
+}
+
+TEST_F(QtOpenDialogTest, CancelAfterAChoiceReportsNothing) {
+  const std::filesystem::path file = temp_.Write("a.txt", "");
+  ShowAndAnswer([&file](QFileDialog* shown) {
+    shown->selectFile(QString::fromStdString(file.string()));
+    static_cast<QDialog*>(shown)->accept();  // public as a QDialog
+  });
+  ASSERT_TRUE(dialog_.FileName().has_value());
+  ShowAndAnswer([](QFileDialog* shown) { shown->reject(); });
+  EXPECT_EQ(dialog_.FileName(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace linksift

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace linksift {
+
+// Starts the toolkit, shows Form1 and runs until the window is closed.
+// Without a display it prints why and how to get one, and returns 1.
+int RunLinksift(int argc, char** argv);
+
+}  // namespace linksift

@@ -1,0 +1,45 @@
+#include "texts.h"
+
+namespace linksift {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
+std::string BuildInstructionText() {
+  constexpr std::string_view kLines[] = {
+      "1. Жмакаем 'Открыть файл...'",
+      "2. Выбираем текстовый файл",
+      "3. Получаем файл urls.txt со ссылками*, если оные имеются в",
+      "     выбранном файле(пункт 2)!",
+      "",
+      "* ссылками считаются непрерывные последовательности символов начинающиеся с "
+      "'http://'",
+      "если файл имеется то он будет перезаписан!",
+  };
+  std::string text;
+  for (std::string_view line : kLines) {
+    text.append(line);
+    text.append(kLineEnd);
+  }
+  return text;
+}
+
+std::string BuildResultText(LinkCount count, std::string_view output_path) {
+  std::string text = "Найдено ссылок - ";
+  text.append(std::to_string(count));
+  text.append(kLineEnd);
+  text.append(kLineEnd);
+  text.append("Сформирован файл: ");
+  text.append(output_path);
+  return text;
+}
+
+std::string BuildOutputPath(std::string_view program_directory) {
+  std::string path(program_directory);
+  path.append(OutputFileName);
+  return path;
+}
+
+}  // namespace linksift

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "extract.h"
+
+namespace linksift {
+
+// Appended to ProgramDirectory, separator included, to name the output file.
+inline constexpr std::string_view OutputFileName = "/urls.txt";
+
+// The seven lines Label1 shows from start-up, each followed by CR LF.
+std::string BuildInstructionText();
+
+// The count line, an empty line and the line naming the output file, with
+// CR LF between them and none after the last. UTF-8.
+std::string BuildResultText(LinkCount count, std::string_view output_path);
+
+// ProgramDirectory followed directly by OutputFileName; a trailing separator
+// on the directory is kept, so the root gives "//urls.txt".
+std::string BuildOutputPath(std::string_view program_directory);
+
+}  // namespace linksift
