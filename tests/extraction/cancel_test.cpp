@@ -7,45 +7,37 @@
 #include <chrono>
 #include <fstream>
 #include <future>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "extract.h"
+#include "test_support.h"
 
 namespace linksift {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
-class CancelTest : public testing::Test {
+class CancelTest : public testing_support::TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/linksift-cancel-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    TempDirTest::SetUp();
     input_ = dir_ / "in.txt";
     output_ = dir_ / "urls.txt";
     // One line whose link runs through the whole file, then a short one.
-    std::ofstream(input_, std::ios::binary)
-        << "see http://" << std::string(1 << 20, 'a') << "\r\nhttp://b\r\n";
-    std::ofstream(output_, std::ios::binary) << "old\r\n";
+    WriteFile(input_, "see http://" + std::string(1 << 20, 'a') + "\r\nhttp://b\r\n");
+    WriteFile(output_, "old\r\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void ExpectUntouched() {
     EXPECT_EQ(ReadFile(output_), "old\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
   }
 
-  fs::path dir_;
   fs::path input_;
   fs::path output_;
 };

@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "extract.h"
@@ -20,33 +18,17 @@ namespace linksift {
 namespace {
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing_support::Names;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-std::set<std::string> Names(const fs::path& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename());
-  return names;
-}
-
-class ExtractFileTest : public testing::Test {
+class ExtractFileTest : public testing_support::TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/linksift-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    TempDirTest::SetUp();
     output_ = dir_ / "urls.txt";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  fs::path dir_;
   fs::path output_;
 };
 

@@ -10,12 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "extract.h"
+#include "test_support.h"
 
 namespace linksift {
 namespace {
@@ -24,15 +23,8 @@ namespace fs = std::filesystem;
 constexpr int kSkip = 77;
 constexpr uid_t kNobody = 65534;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 int CountEntries(const fs::path& directory) {
   return static_cast<int>(std::distance(fs::directory_iterator(directory), {}));
@@ -74,24 +66,18 @@ int ExpectFailure(const fs::path& input, const fs::path& output, Stage stage, st
   return 0;
 }
 
-class PrivilegedTest : public testing::Test {
+class PrivilegedTest : public testing_support::TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/linksift-priv-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    TempDirTest::SetUp();
     fs::permissions(dir_, fs::perms::all);
     WriteFile(dir_ / "in.txt", "http://new\r\n");
     fs::permissions(dir_ / "in.txt", fs::perms(0644));
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void ExpectChild(int code) {
     if (code == kSkip) GTEST_SKIP() << "this machine does not allow it";
     EXPECT_EQ(code, 0);
   }
-
-  fs::path dir_;
 };
 
 TEST_F(PrivilegedTest, UnreadableInput) {

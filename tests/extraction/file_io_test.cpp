@@ -11,22 +11,13 @@
 #include <thread>
 
 #include "extract.h"
+#include "test_support.h"
 
 namespace linksift {
 namespace {
 namespace fs = std::filesystem;
 
-class FileIoTest : public testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/linksift-io-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
-};
+using FileIoTest = testing_support::TempDirTest;
 
 TEST_F(FileIoTest, BlocksCoverTheWholeFileInOrder) {
   std::string content;

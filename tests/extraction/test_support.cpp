@@ -1,6 +1,10 @@
 #include "test_support.h"
 
+#include <stdlib.h>
+
 #include <array>
+#include <fstream>
+#include <sstream>
 
 #include "link_rule.h"
 
@@ -36,6 +40,34 @@ std::string RandomText(std::mt19937_64& random, std::size_t size) {
   }
   text.resize(size);
   return text;
+}
+
+void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+std::set<std::string> Names(const std::filesystem::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename());
+  }
+  return names;
+}
+
+void TempDirTest::SetUp() {
+  char pattern[] = "/tmp/linksift-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+}
+
+void TempDirTest::TearDown() {
+  std::filesystem::remove_all(dir_);
 }
 
 }  // namespace linksift::testing_support
