@@ -6,8 +6,10 @@ namespace linksift {
 namespace {
 
 std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code) {
+  // u8string: on Windows, string() would depend on the system's code page.
+  const std::u8string name = path.u8string();
   std::string text = Describe(stage);
-  text.append(" '").append(path.string()).append("': ").append(code.message());
+  text.append(" '").append(name.begin(), name.end()).append("': ").append(SystemReason(code));
   return text;
 }
 

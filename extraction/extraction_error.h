@@ -40,4 +40,7 @@ class ExtractionCancelled : public std::exception {
 // The English name of a stage, for logs and the command-line driver.
 const char* Describe(Stage stage);
 
+// The system's text for `code` in UTF-8, whatever code page the system uses.
+std::string SystemReason(std::error_code code);
+
 }  // namespace linksift

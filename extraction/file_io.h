@@ -59,6 +59,7 @@ class ReplacementFile {
   void OpenInPlace();
   int CreateNamed();
   [[noreturn]] void Abandon(int error);
+  void NameUnnamed();
   void CloseInPlace();
   void Discard() noexcept;
 
@@ -69,6 +70,7 @@ class ReplacementFile {
   std::filesystem::path temporary_;  // empty while the file has no name
   bool committed_ = false;
   bool in_place_ = false;  // a device or pipe, written to directly
+  bool delete_pending_ = false;  // the system removes the temporary if the process dies
 };
 
 }  // namespace linksift

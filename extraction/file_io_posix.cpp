@@ -142,6 +142,10 @@ class FaultGuard {
 
 }  // namespace
 
+std::string SystemReason(std::error_code code) {
+  return code.message();
+}
+
 InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
     : path_(path), cancel_(cancel) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -292,17 +296,7 @@ void ReplacementFile::Commit() {
   const int fd = Fd(handle_);
   const int dir_fd = Fd(directory_);
   if (::fsync(fd) != 0) Fail(Stage::kWrite, target_, errno);
-  if (temporary_.empty()) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
-      const std::string name = TemporaryName(resolved_);
-      if (GiveName(fd, self, dir_fd, name)) {
-        temporary_ = name;
-      } else if (errno != EEXIST) {
-        Fail(Stage::kReplace, target_, errno);
-      }
-    }
-  }
+  if (temporary_.empty()) NameUnnamed();
   handle_ = -1;
   // close() reports late write errors on some file systems; the descriptor is gone either way.
   if (::close(fd) != 0 && errno != EINTR) Fail(Stage::kWrite, target_, errno);
@@ -314,6 +308,22 @@ void ReplacementFile::Commit() {
   committed_ = true;
   ::close(dir_fd);
   directory_ = -1;
+}
+
+// Linux cannot link an unnamed file over an existing one, so it gets a
+// temporary name first and is renamed from there.
+void ReplacementFile::NameUnnamed() {
+  const int fd = Fd(handle_);
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
+    const std::string name = TemporaryName(resolved_);
+    if (GiveName(fd, self, Fd(directory_), name)) {
+      temporary_ = name;
+    } else if (errno != EEXIST) {
+      Fail(Stage::kReplace, target_, errno);
+    }
+  }
+  if (temporary_.empty()) Fail(Stage::kReplace, target_, EEXIST);
 }
 
 void ReplacementFile::CloseInPlace() {
