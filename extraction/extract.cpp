@@ -1,6 +1,7 @@
 #include "extract.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "file_io.h"
 #include "link_scanner.h"
@@ -54,17 +55,19 @@ class RunMonitor {
 
 LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options) {
-  InputFile source(input, options.cancel);
+  std::optional<InputFile> source(std::in_place, input, options.cancel);
   ReplacementFile target(output);
   FileSink sink(target);
   LinkScanner scanner(sink);
-  RunMonitor monitor(options, source.size());
-  source.ForEachBlock(std::max<std::size_t>(options.block_size, 1), [&](std::string_view block) {
+  RunMonitor monitor(options, source->size());
+  source->ForEachBlock(std::max<std::size_t>(options.block_size, 1), [&](std::string_view block) {
     monitor.Advance(block.size());
     scanner.Feed(block);
   });
   scanner.Finish();
   monitor.Finish();
+  // Windows cannot replace a file that is still open, and the input may be the output itself.
+  source.reset();
   target.Commit();
   return scanner.count();
 }

@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 namespace {
 
 [[noreturn]] void Fail(Stage stage, const fs::path& path, DWORD error) {
-  throw ExtractionError(stage, path, std::error_code(static_cast<int>(error), std::system_category()));
+  throw ExtractionError(stage, path,
+                        std::error_code(static_cast<int>(error), std::system_category()));
 }
 
 [[noreturn]] void FailIsDirectory(Stage stage, const fs::path& path) {
@@ -71,8 +72,9 @@ DWORD WriteAll(HANDLE file, const char* data, std::size_t size) {
 // The kind of object `path` names: a disk file, a pipe, a device such as NUL;
 // FILE_TYPE_UNKNOWN when it does not exist.
 DWORD KindOf(const fs::path& path) {
-  const HANDLE probe = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE probe =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (probe == INVALID_HANDLE_VALUE) return FILE_TYPE_UNKNOWN;
   const DWORD kind = ::GetFileType(probe);
   ::CloseHandle(probe);
@@ -107,12 +109,13 @@ InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
     : path_(path), cancel_(cancel) {
   // Share delete too, so that picking the output itself as the input still
   // lets the finished run replace it.
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    // Windows refuses a directory as "access denied", which sends the user looking in the wrong place.
+    // Windows refuses a directory as "access denied", which sends the user looking in the wrong
+    // place.
     if (error == ERROR_ACCESS_DENIED && IsDirectory(path)) FailIsDirectory(Stage::kOpenInput, path);
     Fail(Stage::kOpenInput, path, error);
   }
@@ -176,8 +179,9 @@ ReplacementFile::ReplacementFile(const fs::path& target) : target_(target), reso
 
 // A device or a pipe has no content to keep, and replacing it would be wrong.
 void ReplacementFile::OpenInPlace() {
-  const HANDLE file = ::CreateFileW(resolved_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE file =
+      ::CreateFileW(resolved_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail(Stage::kCreateOutput, target_, ::GetLastError());
   handle_ = Store(file);
   in_place_ = true;
@@ -217,7 +221,8 @@ void ReplacementFile::Discard() noexcept {
 }
 
 void ReplacementFile::Write(const char* data, std::size_t size) {
-  if (const DWORD error = WriteAll(Handle(handle_), data, size)) Fail(Stage::kWrite, target_, error);
+  if (const DWORD error = WriteAll(Handle(handle_), data, size))
+    Fail(Stage::kWrite, target_, error);
 }
 
 void ReplacementFile::Commit() {

@@ -1,7 +1,5 @@
 #include "test_support.h"
 
-#include <stdlib.h>
-
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -55,15 +53,22 @@ std::string ReadFile(const std::filesystem::path& path) {
 std::set<std::string> Names(const std::filesystem::path& directory) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename());
+    names.insert(entry.path().filename().string());
   }
   return names;
 }
 
+// Not mkdtemp: these tests also run as Windows programs.
 void TempDirTest::SetUp() {
-  char pattern[] = "/tmp/linksift-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  dir_ = pattern;
+  namespace fs = std::filesystem;
+  std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("linksift-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) dir_ = candidate;
+  }
+  ASSERT_FALSE(dir_.empty());
+  fs::permissions(dir_, fs::perms::owner_all);  // as private as mkdtemp's
 }
 
 void TempDirTest::TearDown() {
