@@ -148,9 +148,11 @@ std::string SystemReason(std::error_code code) {
 
 InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
     : path_(path), cancel_(cancel) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a pipe that has no writer yet would block, out of reach of a cancel.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) Fail(Stage::kOpenInput, path, errno);
   handle_ = fd;
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
@@ -190,12 +192,13 @@ void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
   }
 }
 
-// A pipe may stay silent for as long as its writer likes; a cancel must not wait for it.
+// A pipe may stay silent for as long as its writer likes; a cancel must not
+// wait for it. Reading a pipe that never had a writer would report its end at
+// once, so the first writer is waited for too.
 void InputFile::WaitForData() {
-  if (cancel_ == nullptr) return;
   pollfd ready = {Fd(handle_), POLLIN, 0};
   for (;;) {
-    if (cancel_->load(std::memory_order_relaxed)) throw ExtractionCancelled();
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) throw ExtractionCancelled();
     const int result = ::poll(&ready, 1, 50);
     if (result > 0) return;
     if (result < 0 && errno != EINTR) Fail(Stage::kRead, path_, errno);

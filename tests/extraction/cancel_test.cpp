@@ -110,5 +110,32 @@ TEST_F(CancelTest, StopsWhileAPipeIsSilent) {
   EXPECT_EQ(ReadFile(output_), "old\r\n");
 }
 
+TEST_F(CancelTest, StopsWhileAPipeHasNoWriterYet) {
+  const fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> cancel{false};
+  auto run = std::async(std::launch::async, [&] {
+    RunOptions options;
+    options.cancel = &cancel;
+    return ExtractLinksFromFile(fifo, output_, options);
+  });
+  EXPECT_EQ(run.wait_for(300ms), std::future_status::timeout);
+  cancel = true;
+  EXPECT_EQ(run.wait_for(2s), std::future_status::ready);
+  EXPECT_THROW(run.get(), ExtractionCancelled);
+  EXPECT_EQ(ReadFile(output_), "old\r\n");
+}
+
+// A writer that comes late is waited for: its pipe is no empty input.
+TEST_F(CancelTest, WaitsForAPipesFirstWriter) {
+  const fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto run = std::async(std::launch::async, [&] { return ExtractLinksFromFile(fifo, output_); });
+  EXPECT_EQ(run.wait_for(200ms), std::future_status::timeout);
+  WriteFile(fifo, "late http://a\r\n");
+  EXPECT_EQ(run.get(), 1u);
+  EXPECT_EQ(ReadFile(output_), "http://a\r\n");
+}
+
 }  // namespace
 }  // namespace linksift
