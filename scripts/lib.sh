@@ -8,7 +8,7 @@ PACKAGES=(
   cmake g++ make pkg-config strace
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils imagemagick python3
   fonts-dejavu-extra
 )
 

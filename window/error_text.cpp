@@ -21,17 +21,28 @@ std::string_view WhatFailed(Stage stage) {
   return "Не удалось обработать файл";
 }
 
-}  // namespace
-
-std::string BuildErrorText(const ExtractionError& error) {
-  std::string text(WhatFailed(error.stage()));
+std::string Compose(std::string_view what, const std::filesystem::path& path,
+                    std::string_view reason) {
+  // u8string and SystemReason: UTF-8 whatever code page Windows runs with.
+  const std::u8string name = path.u8string();
+  std::string text(what);
   text.append(":\n");
-  text.append(error.path().string());
+  text.append(name.begin(), name.end());
   text.append("\n\nПричина: ");
-  text.append(error.code().message());
+  text.append(reason);
   // Every run replaces the output only once it is complete.
   text.append("\nФайл urls.txt не изменён.");
   return text;
+}
+
+}  // namespace
+
+std::string BuildErrorText(const ExtractionError& error) {
+  return Compose(WhatFailed(error.stage()), error.path(), SystemReason(error.code()));
+}
+
+std::string BuildUnexpectedErrorText(const std::filesystem::path& input, std::string_view reason) {
+  return Compose("Не удалось обработать файл", input, reason);
 }
 
 }  // namespace linksift

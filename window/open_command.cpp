@@ -1,36 +1,74 @@
 #include "open_command.h"
 
-#include <filesystem>
-#include <optional>
+#include <exception>
 
 #include "error_text.h"
-#include "extract.h"
 #include "texts.h"
 
 namespace linksift {
+namespace {
+
+// The texts are UTF-8; on Windows a plain std::string would be read in the
+// system's code page instead.
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+}  // namespace
 
 void ShowInstructions(TextLabel& label) {
   label.SetText(BuildInstructionText());
 }
 
-void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
-                    const ErrorReport& report_error) {
+std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog) {
   dialog.SetTitle(std::string(kDialogTitle));
   dialog.SetFilter(std::string(kDialogFilter));
   dialog.Show();
-  const std::optional<std::filesystem::path> input = dialog.FileName();
-  if (!input) return;
+  return dialog.FileName();
+}
 
+RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,
+                         const ProgressCallback& on_progress, const std::atomic<bool>* cancel) {
+  RunOutcome outcome;
   // The label names the very path the run wrote.
-  const std::string output = BuildOutputPath(program_directory);
-  LinkCount count = 0;
+  outcome.output_path = BuildOutputPath(program_directory);
+  RunOptions options;
+  options.on_progress = on_progress;
+  options.cancel = cancel;
   try {
-    count = ExtractLinksFromFile(*input, std::filesystem::path(output));
+    outcome.count = ExtractLinksFromFile(input, PathFromUtf8(outcome.output_path), options);
+    outcome.kind = RunOutcome::Kind::kCompleted;
+  } catch (const ExtractionCancelled&) {
+    outcome.kind = RunOutcome::Kind::kCancelled;
   } catch (const ExtractionError& error) {
-    report_error(BuildErrorText(error));
-    return;
+    outcome.kind = RunOutcome::Kind::kFailed;
+    outcome.error_text = BuildErrorText(error);
+  } catch (const std::exception& error) {
+    // A run may be on a thread of its own, where nothing else would catch it.
+    outcome.kind = RunOutcome::Kind::kFailed;
+    outcome.error_text = BuildUnexpectedErrorText(input, error.what());
   }
-  label.SetText(BuildResultText(count, output));
+  return outcome;
+}
+
+void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport& report_error) {
+  switch (outcome.kind) {
+    case RunOutcome::Kind::kCompleted:
+      label.SetText(BuildResultText(outcome.count, outcome.output_path));
+      return;
+    case RunOutcome::Kind::kFailed:
+      report_error(outcome.error_text);
+      return;
+    case RunOutcome::Kind::kCancelled:
+      return;  // neither a result nor an error
+  }
+}
+
+void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
+                    const ErrorReport& report_error) {
+  const std::optional<std::filesystem::path> input = AskForInput(dialog);
+  if (!input) return;
+  ApplyOutcome(RunExtraction(*input, program_directory), label, report_error);
 }
 
 }  // namespace linksift

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <atomic>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "extract.h"
 #include "open_dialog.h"
 #include "text_label.h"
 
@@ -15,13 +19,47 @@ inline constexpr std::string_view kDialogFilter = "Текстовые файлы
 // Shows a failure to the user (a message box in the window); UTF-8.
 using ErrorReport = std::function<void(const std::string& message)>;
 
+// What one run came to.
+struct RunOutcome {
+  enum class Kind {
+    kCompleted,  // urls.txt holds `count` links; `output_path` is the path written
+    kFailed,     // `error_text` says what failed and why; urls.txt kept its old content
+    kCancelled,  // stopped on request: nothing changed and nothing is to be shown
+  };
+
+  Kind kind = Kind::kCancelled;
+  LinkCount count = 0;
+  std::string output_path;  // UTF-8
+  std::string error_text;   // Russian, UTF-8
+};
+
 // Form1's load event: Label1 gets the instructions.
 void ShowInstructions(TextLabel& label);
 
-// One press of Command1: asks for a file, extracts its links into
-// ProgramDirectory + OutputFileName and shows the count and that path in the
-// label. Cancelling the dialog changes nothing. A failed run is reported and
-// leaves the label and the output file as they were.
+// The open command comes in three steps, so that a front end can run the
+// middle one on a thread of its own (see background_run.h):
+//
+// 1. On the window's thread: sets the dialog's title and filter and shows it.
+//    Returns the chosen file, or nothing when the dialog was cancelled (then
+//    the command ends here).
+std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog);
+
+// 2. On any thread: extracts the links of `input` into `program_directory`
+//    (UTF-8) + OutputFileName. `on_progress` (may be empty) is called on the
+//    calling thread with bytes read and the input's size (0 for a pipe), 50
+//    times a second at most and once at the end. Setting `*cancel` (may be
+//    null) from any thread stops the run within a fraction of a second with
+//    kCancelled. Never throws: every failure becomes kFailed.
+RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,
+                         const ProgressCallback& on_progress = nullptr,
+                         const std::atomic<bool>* cancel = nullptr);
+
+// 3. On the window's thread: a completed run replaces the label's text with
+//    the count and the output path; a failure goes to `report_error` and the
+//    label keeps its text; a cancelled run shows nothing at all.
+void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport& report_error);
+
+// One press of Command1, all three steps on the calling thread.
 void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
                     const ErrorReport& report_error);
 

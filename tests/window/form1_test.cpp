@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QImage>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +26,9 @@ namespace {
 
 using testing_support::CallLog;
 using testing_support::FakeDialog;
+using testing_support::Fifo;
+using testing_support::ListNames;
+using testing_support::OpenDescriptors;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
@@ -119,8 +127,10 @@ TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {
 TEST_F(Form1Test, ClickRunsExtractionIntoTheProgramDirectory) {
   dialog_->answer = temp_.Write("in.txt", "a http://x/1, b\r\nhttp://y/2 c\r\n");
   QTest::mouseClick(command1_, Qt::LeftButton);
+  const std::string result = BuildResultText(2, temp_.path().string() + "/urls.txt");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LabelText() == result; }));
   EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://x/1\r\nhttp://y/2\r\n");
-  EXPECT_EQ(LabelText(), BuildResultText(2, temp_.path().string() + "/urls.txt"));
+  EXPECT_TRUE(command1_->isEnabled());
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -129,15 +139,140 @@ TEST_F(Form1Test, FailureGoesToTheErrorSeamAndTheWindowCarriesOn) {
   dialog_->answer = temp_.path() / "missing.txt";
   form_->show();
   QTest::mouseClick(command1_, Qt::LeftButton);
-  ASSERT_EQ(errors_.size(), 1u);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !errors_.empty(); }));
+  EXPECT_EQ(errors_.size(), 1u);
   EXPECT_NE(errors_[0].find("missing.txt"), std::string::npos);
   EXPECT_EQ(LabelText(), BuildInstructionText());
   EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://old/\r\n");
   EXPECT_TRUE(form_->isVisible());
   // The next press works as ever.
   dialog_->answer = temp_.Write("in.txt", "http://z/ end");
+  ASSERT_TRUE(command1_->isEnabled());
   QTest::mouseClick(command1_, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return command1_->isEnabled(); }));
   EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://z/\r\n");
+}
+
+// Counts the events of one type that reach a widget.
+class EventCounter final : public QObject {
+ public:
+  EventCounter(QWidget* widget, QEvent::Type type) : type_(type) {
+    widget->installEventFilter(this);
+  }
+  int count() const { return count_; }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++count_;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  int count_ = 0;
+};
+
+// Form1 on screen, with an old urls.txt and a pipe for input that lasts as
+// long as the test keeps feeding it.
+class Form1RunTest : public Form1Test {
+ protected:
+  void SetUp() override {
+    WriteBytes(urls(), "http://old/\r\n");
+    dialog_->answer = fifo_.path();
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    bar_ = form_->findChild<QProgressBar*>("ProgressBar");
+    ASSERT_NE(bar_, nullptr);
+  }
+
+  std::filesystem::path urls() const { return temp_.path() / "urls.txt"; }
+
+  void StartSlowRun() {
+    fifo_.Write("x http://a/ y\r\n");
+    QTest::mouseClick(command1_, Qt::LeftButton);
+  }
+  bool WaitForTheEnd() {
+    return QTest::qWaitFor([this] { return command1_->isEnabled(); });
+  }
+  void ExpectNothingChanged(const std::string& label) {
+    EXPECT_EQ(LabelText(), label);
+    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n");
+    const std::vector<std::string> names = {"slow.txt", "urls.txt"};
+    EXPECT_EQ(ListNames(temp_.path()), names) << "a temporary file was left";
+    EXPECT_TRUE(errors_.empty());
+  }
+
+  Fifo fifo_{temp_.path() / "slow.txt"};
+  QProgressBar* bar_ = nullptr;
+};
+
+TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
+  const std::string before = LabelText();
+  StartSlowRun();
+  EXPECT_FALSE(command1_->isEnabled());
+  EXPECT_FALSE(bar_->isVisible()) << "not before the delay";
+  bool ticked = false;
+  QTimer::singleShot(10, form_.get(), [&ticked] { ticked = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&ticked] { return ticked; })) << "the event loop is held up";
+  EXPECT_FALSE(command1_->isEnabled());
+
+  ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
+  EXPECT_EQ(bar_->maximum(), 0) << "a pipe has no size: a busy bar";
+  EXPECT_EQ(bar_->geometry().left(), label1_->geometry().left());
+  EXPECT_EQ(bar_->geometry().width(), label1_->geometry().width());
+  EXPECT_FALSE(label1_->isVisible()) << "the bar stands in for the label";
+  EXPECT_EQ(LabelText(), before);
+  QTest::mouseClick(command1_, Qt::LeftButton);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), "Show"), 1) << "a second run started";
+
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_FALSE(bar_->isVisible());
+  EXPECT_TRUE(label1_->isVisible());
+  ExpectNothingChanged(before);
+  EXPECT_EQ(QApplication::focusWidget(), command1_);
+}
+
+TEST_F(Form1RunTest, SlowRunThatEndsShowsItsResult) {
+  StartSlowRun();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
+  fifo_.Write("http://b/\r\n");
+  fifo_.Close();
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(LabelText(), BuildResultText(2, urls().string()));
+  EXPECT_EQ(ReadBytes(urls()), "http://a/\r\nhttp://b/\r\n");
+  EXPECT_FALSE(bar_->isVisible());
+  EXPECT_TRUE(label1_->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), command1_) << "Enter would not press it";
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(Form1RunTest, ClosingTheWindowCancelsTheRunAndWaitsForIt) {
+  const std::string before = LabelText();
+  StartSlowRun();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return OpenDescriptors(fifo_.path()) == 2; }))
+      << "the run never opened its input";
+  EXPECT_TRUE(form_->close());
+  EXPECT_EQ(OpenDescriptors(fifo_.path()), 1) << "the run outlived the window";
+  ExpectNothingChanged(before);
+  // Input arriving now must not complete the run after all.
+  fifo_.Write("http://late/\r\n");
+  fifo_.Close();
+  ASSERT_TRUE(WaitForTheEnd());
+  ExpectNothingChanged(before);
+}
+
+TEST_F(Form1RunTest, ShortRunLooksAsItAlwaysDid) {
+  const EventCounter bar_shown(bar_, QEvent::Show);
+  const EventCounter label_hidden(label1_, QEvent::Hide);
+  dialog_->answer = temp_.Write("in.txt", "http://short/\r\n");
+  QTest::mouseClick(command1_, Qt::LeftButton);
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(LabelText(), BuildResultText(1, urls().string()));
+  // Long enough for a forgotten timer to show the bar after all.
+  QTest::qWait(static_cast<int>(kProgressDelay.count()) * 2);
+  EXPECT_EQ(bar_shown.count(), 0);
+  EXPECT_EQ(label_hidden.count(), 0);
 }
 
 TEST(ProgramIcon, HasBothSizesInSixteenColours) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "error_text.h"
 #include "open_command.h"
 #include "texts.h"
 #include "window_test_support.h"
@@ -14,6 +17,7 @@ namespace {
 using testing_support::CallLog;
 using testing_support::FakeDialog;
 using testing_support::FakeLabel;
+using testing_support::ListNames;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
@@ -132,6 +136,56 @@ TEST_F(OpenCommandTest, FailureIsReportedAndKeepsLabelAndOutput) {
     EXPECT_NE(errors_[0].find("Причина: "), std::string::npos) << c.name;
     EXPECT_EQ(label_.Text(), "before") << c.name;
     EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n") << c.name;
+  }
+}
+
+TEST_F(OpenCommandTest, RunThatIsStoppedOrBreaksDownKeepsTheOldFile) {
+  struct Case {
+    std::string name;
+    bool cancelled;
+    ProgressCallback on_progress;
+    RunOutcome::Kind kind;
+    std::string error_text;
+  };
+  const std::filesystem::path input = temp_.Write("in.txt", kTwoLinks);
+  const Case cases[] = {
+      {"cancelled before it began", true, nullptr, RunOutcome::Kind::kCancelled, ""},
+      // Nothing but the core's own errors would be caught on a run's thread.
+      {"foreign exception", false,
+       [](std::uint64_t, std::uint64_t) { throw std::runtime_error("out of luck"); },
+       RunOutcome::Kind::kFailed, BuildUnexpectedErrorText(input, "out of luck")},
+  };
+  WriteBytes(urls(), "http://old/\r\n");
+  for (const Case& c : cases) {
+    const std::atomic<bool> cancel{c.cancelled};
+    const RunOutcome outcome = RunExtraction(input, program_dir().string(), c.on_progress, &cancel);
+    EXPECT_EQ(outcome.kind, c.kind) << c.name;
+    EXPECT_EQ(outcome.error_text, c.error_text) << c.name;
+    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n") << c.name;
+    EXPECT_EQ(ListNames(program_dir()), std::vector<std::string>{"urls.txt"}) << c.name;
+  }
+}
+
+TEST_F(OpenCommandTest, OutcomeGoesToTheLabelOrTheErrorReportOrNowhere) {
+  struct Case {
+    RunOutcome outcome;
+    std::string label;
+    std::vector<std::string> errors;
+  };
+  const Case cases[] = {
+      {{RunOutcome::Kind::kCompleted, 3, "/a/urls.txt", ""}, BuildResultText(3, "/a/urls.txt"), {}},
+      {{RunOutcome::Kind::kFailed, 0, "/a/urls.txt", "Не удалось"}, "before", {"Не удалось"}},
+      {{RunOutcome::Kind::kCancelled, 0, "/a/urls.txt", ""}, "before", {}},
+  };
+  for (const Case& c : cases) {
+    label_.SetText("before");
+    log_.clear();
+    errors_.clear();
+    ApplyOutcome(c.outcome, label_,
+                 [this](const std::string& message) { errors_.push_back(message); });
+    EXPECT_EQ(label_.Text(), c.label);
+    EXPECT_EQ(errors_, c.errors);
+    EXPECT_EQ(log_.size(), c.label == "before" ? 0u : 1u) << "the label is set once or not at all";
   }
 }
 

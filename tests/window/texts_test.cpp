@@ -78,6 +78,12 @@ TEST(ErrorText, NamesWhatFailedTheFileAndTheReason) {
   }
 }
 
+TEST(ErrorText, ForAFailureWithoutAStageNamesTheInputAndTheReason) {
+  EXPECT_EQ(BuildUnexpectedErrorText("/data/в/list.txt", "std::bad_alloc"),
+            "Не удалось обработать файл:\n/data/в/list.txt\n\nПричина: std::bad_alloc"
+            "\nФайл urls.txt не изменён.");
+}
+
 TEST(DialogFilter, SplitsDescriptionsAndPatterns) {
   struct Case {
     std::string filter;

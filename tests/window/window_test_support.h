@@ -29,6 +29,31 @@ class TempDir {
 std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 
+// The names in `directory`, sorted.
+std::vector<std::string> ListNames(const std::filesystem::path& directory);
+
+// How many descriptors of this process are open on `file`.
+int OpenDescriptors(const std::filesystem::path& file);
+
+// A named pipe whose writing end the test holds: a run reading it goes on
+// until Close(), as slowly as the test likes.
+class Fifo {
+ public:
+  explicit Fifo(std::filesystem::path path);
+  ~Fifo();
+  Fifo(const Fifo&) = delete;
+  Fifo& operator=(const Fifo&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void Write(const std::string& bytes);
+  // The reader then sees the end of its input.
+  void Close();
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
 // Records every call of the command, in order, from both fakes below.
 using CallLog = std::vector<std::string>;
 

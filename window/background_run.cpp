@@ -1,0 +1,78 @@
+#include "background_run.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace linksift {
+
+std::optional<int> ProgressStep(std::uint64_t done, std::uint64_t total) {
+  if (total == 0) return std::nullopt;
+  done = std::min(done, total);  // a file may grow while it is read
+  // Halving both keeps the ratio and keeps done * kProgressSteps in range.
+  constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max() / kProgressSteps;
+  while (total > kLargest) {
+    total >>= 1;
+    done >>= 1;
+  }
+  return static_cast<int>(done * kProgressSteps / total);
+}
+
+struct BackgroundRun::Callbacks {
+  BackgroundRun* owner;
+  ProgressCallback on_progress;
+  FinishedCallback on_finished;
+};
+
+BackgroundRun::BackgroundRun(PostToWindow post) : post_(std::move(post)) {}
+
+BackgroundRun::~BackgroundRun() {
+  CancelAndWait();
+}
+
+bool BackgroundRun::Start(std::filesystem::path input, std::string program_directory,
+                          ProgressCallback on_progress, FinishedCallback on_finished) {
+  if (running_) return false;
+  cancel_ = false;
+  callbacks_ =
+      std::make_shared<Callbacks>(Callbacks{this, std::move(on_progress), std::move(on_finished)});
+  thread_ = std::thread(&BackgroundRun::Work, post_, std::weak_ptr<Callbacks>(callbacks_),
+                        std::move(input), std::move(program_directory), &cancel_);
+  running_ = true;
+  return true;
+}
+
+void BackgroundRun::Cancel() {
+  cancel_ = true;
+}
+
+void BackgroundRun::CancelAndWait() {
+  cancel_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundRun::Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
+                         std::filesystem::path input, std::string program_directory,
+                         const std::atomic<bool>* cancel) {
+  const ProgressCallback report = [&post, &callbacks](std::uint64_t done, std::uint64_t total) {
+    post([callbacks, done, total] {
+      const std::shared_ptr<Callbacks> live = callbacks.lock();
+      if (live && live->on_progress) live->on_progress(done, total);
+    });
+  };
+  RunOutcome outcome = RunExtraction(input, program_directory, report, cancel);
+  post([callbacks, outcome = std::move(outcome)] {
+    if (const std::shared_ptr<Callbacks> live = callbacks.lock()) live->owner->Finish(outcome);
+  });
+}
+
+void BackgroundRun::Finish(const RunOutcome& outcome) {
+  // The thread has posted its last task and is on its way out.
+  if (thread_.joinable()) thread_.join();
+  running_ = false;
+  // Moved out first: on_finished may start the next run.
+  const std::shared_ptr<Callbacks> callbacks = std::move(callbacks_);
+  if (callbacks->on_finished) callbacks->on_finished(outcome);
+}
+
+}  // namespace linksift
