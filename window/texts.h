@@ -8,7 +8,11 @@
 namespace linksift {
 
 // Appended to ProgramDirectory, separator included, to name the output file.
+#ifdef _WIN32
+inline constexpr std::string_view OutputFileName = "\\urls.txt";
+#else
 inline constexpr std::string_view OutputFileName = "/urls.txt";
+#endif
 
 // The seven lines Label1 shows from start-up, each followed by CR LF.
 std::string BuildInstructionText();

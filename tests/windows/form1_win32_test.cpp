@@ -1,0 +1,264 @@
+// The Win32 front end in-process: Form1's layout and texts, the open command
+// through a fake dialog and the real core, and long runs with Esc and close.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dpi.h"
+#include "form1.h"
+#include "open_command.h"
+#include "test_support.h"
+#include "texts.h"
+#include "utf16.h"
+#include "win32_open_dialog.h"
+#include "win32_test_support.h"
+
+namespace linksift {
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing_support::CountTemporaries;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+// Answers the command with a preset file, or with a cancel when it has none.
+class FakeDialog final : public OpenDialog {
+ public:
+  explicit FakeDialog(std::vector<std::string>* log) : log_(log) {}
+  void SetTitle(const std::string& title) override { log_->push_back("SetTitle " + title); }
+  void SetFilter(const std::string& filter) override { log_->push_back("SetFilter " + filter); }
+  void Show() override { log_->push_back("Show"); }
+  std::optional<fs::path> FileName() const override { return answer; }
+
+  std::optional<fs::path> answer;
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+class Form1Test : public testing_support::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    auto dialog = std::make_unique<FakeDialog>(&log_);
+    dialog_ = dialog.get();
+    form_ = std::make_unique<Form1>(Narrow(dir_.native()), std::move(dialog),
+                                    [this](const std::string& text) { errors_.push_back(text); });
+    try {
+      form_->Create(::GetModuleHandleW(nullptr));
+    } catch (const std::exception& e) {
+      GTEST_SKIP() << "no window without a display: " << e.what();
+    }
+  }
+  void TearDown() override {
+    form_.reset();
+    TempDirTest::TearDown();
+  }
+
+  HWND Control(int id) const { return ::GetDlgItem(form_->hwnd(), id); }
+  // The window itself stays hidden in these tests, so IsWindowVisible would say no.
+  bool Shown(int id) const {
+    return (::GetWindowLongPtrW(Control(id), GWL_STYLE) & WS_VISIBLE) != 0;
+  }
+
+  // Runs the window's messages, as the program's loop does, until `done`.
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (form_->PreTranslate(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+  }
+
+  void Press() { ::SendMessageW(Control(Form1::kCommand1Id), BM_CLICK, 0, 0); }
+  bool RunEnds() {
+    return PumpUntil([&] { return !form_->running(); }, 10s);
+  }
+  void PressKey(HWND target, WPARAM key) {
+    ::PostMessageW(target, WM_KEYDOWN, key, 0);
+    ::PostMessageW(target, WM_KEYUP, key, 0);
+    PumpUntil([] { return false; }, 50ms);
+  }
+
+  std::string OutputPath() const { return Narrow(dir_.native()) + "\\urls.txt"; }
+
+  std::vector<std::string> log_;
+  std::vector<std::string> errors_;
+  FakeDialog* dialog_ = nullptr;
+  std::unique_ptr<Form1> form_;
+};
+
+RECT ClientRectOf(HWND control) {
+  RECT rect;
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// The description's twips at 96 dpi: 15 twips to the pixel.
+TEST_F(Form1Test, HasTheControlsAtTheirPlaces) {
+  if (WindowDpi(form_->hwnd()) != 96) GTEST_SKIP() << "sizes are checked at 96 dpi";
+  RECT client;
+  ::GetClientRect(form_->hwnd(), &client);
+  EXPECT_EQ(client.right, 360);
+  EXPECT_EQ(client.bottom, 166);
+  struct Expected {
+    int id;
+    RECT rect;
+  };
+  for (const Expected& c : {Expected{Form1::kCommand1Id, {48, 20, 48 + 257, 20 + 21}},
+                            Expected{Form1::kLabel1Id, {12, 48, 12 + 337, 48 + 113}}}) {
+    const RECT rect = ClientRectOf(Control(c.id));
+    EXPECT_EQ(rect.left, c.rect.left) << c.id;
+    EXPECT_EQ(rect.top, c.rect.top) << c.id;
+    EXPECT_EQ(rect.right, c.rect.right) << c.id;
+    EXPECT_EQ(rect.bottom, c.rect.bottom) << c.id;
+  }
+  EXPECT_EQ(WindowText(form_->hwnd()), L"Linksift");
+  EXPECT_EQ(WindowText(Control(Form1::kCommand1Id)), L"Открыть файл...");
+  EXPECT_EQ(::GetFocus(), Control(Form1::kCommand1Id));
+  EXPECT_FALSE(Shown(Form1::kProgressId));
+}
+
+TEST_F(Form1Test, ShowsTheWholeInstructionText) {
+  EXPECT_EQ(form_->label().Text(), BuildInstructionText());
+  const HWND label = Control(Form1::kLabel1Id);
+  // Plain text: an '&' in a path is no mnemonic.
+  EXPECT_NE(::GetWindowLongPtrW(label, GWL_STYLE) & SS_NOPREFIX, 0);
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
+  EXPECT_TRUE(form_->label().Fits(BuildInstructionText(), font));
+  std::string long_path(120, 'W');
+  EXPECT_TRUE(form_->label().Fits(BuildResultText(UINT64_MAX, long_path), font));
+}
+
+TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {
+  WriteFile(dir_ / "in.txt", "see http://a, x\r\nnone\r\nhttp://b\r\n");
+  dialog_->answer = dir_ / "in.txt";
+  Press();
+  ASSERT_TRUE(RunEnds());
+  EXPECT_EQ(log_, (std::vector<std::string>{"SetTitle Открытие файла",
+                                            "SetFilter Текстовые файлы (*.txt)|*.txt", "Show"}));
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\nhttp://b\r\n");
+  EXPECT_EQ(form_->label().Text(), BuildResultText(2, OutputPath()));
+  EXPECT_TRUE(errors_.empty());
+
+  // A second press replaces both.
+  WriteFile(dir_ / "other.txt", "nothing\r\n");
+  dialog_->answer = dir_ / "other.txt";
+  Press();
+  ASSERT_TRUE(RunEnds());
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "");
+  EXPECT_EQ(form_->label().Text(), BuildResultText(0, OutputPath()));
+  EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
+}
+
+TEST_F(Form1Test, EnterPressesTheButton) {
+  PressKey(Control(Form1::kCommand1Id), VK_RETURN);
+  EXPECT_EQ(log_.size(), 3u);
+}
+
+TEST_F(Form1Test, CancelledDialogChangesNothing) {
+  Press();
+  PumpUntil([] { return false; }, 100ms);
+  EXPECT_EQ(form_->label().Text(), BuildInstructionText());
+  EXPECT_FALSE(fs::exists(dir_ / "urls.txt"));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(Form1Test, AFailureIsReportedAndTheWindowGoesOn) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  dialog_->answer = dir_ / L"нет такого.txt";
+  Press();
+  ASSERT_TRUE(RunEnds());
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_NE(errors_[0].find("нет такого.txt"), std::string::npos) << errors_[0];
+  EXPECT_EQ(form_->label().Text(), BuildInstructionText());
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
+  EXPECT_TRUE(::IsWindow(form_->hwnd()));
+  EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
+}
+
+// A run on a pipe lasts as long as the test likes.
+TEST_F(Form1Test, ALongRunShowsProgressAndEscCancelsIt) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  testing_support::PipeWriter pipe;
+  dialog_->answer = pipe.path();
+  Press();
+  pipe.Send("http://a\r\n");
+  EXPECT_TRUE(form_->running());
+  EXPECT_FALSE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
+  EXPECT_FALSE(Shown(Form1::kProgressId));
+  // The window keeps answering, and the bar comes after the delay.
+  EXPECT_TRUE(PumpUntil([&] { return Shown(Form1::kProgressId); }, 2s));
+  Press();  // disabled: no second run
+  EXPECT_EQ(log_.size(), 3u);
+
+  PressKey(form_->hwnd(), VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !form_->running(); }, 2s));
+  EXPECT_EQ(form_->label().Text(), BuildInstructionText());
+  EXPECT_TRUE(errors_.empty());
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
+  EXPECT_EQ(CountTemporaries(dir_), 0u);
+  EXPECT_FALSE(Shown(Form1::kProgressId));
+  EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
+}
+
+TEST_F(Form1Test, ClosingDuringARunEndsItCleanly) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  testing_support::PipeWriter pipe;
+  dialog_->answer = pipe.path();
+  Press();
+  pipe.Send("http://a\r\n");
+  const HWND window = form_->hwnd();
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 2s));
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
+  EXPECT_EQ(CountTemporaries(dir_), 0u);
+}
+
+// A wide literal with its inner NULs, less the terminating one.
+template <std::size_t N>
+std::wstring Fields(const wchar_t (&text)[N]) {
+  return std::wstring(text, N - 1);
+}
+
+TEST(Win32FilterString, ClosesEachFieldWithANul) {
+  EXPECT_EQ(Win32FilterString("Текстовые файлы (*.txt)|*.txt"),
+            Fields(L"Текстовые файлы (*.txt)\0*.txt\0\0"));
+  EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
+}
+
+TEST(Utf16, RoundTripsEveryScript) {
+  for (const std::string text :
+       {"", "urls.txt", "Сформирован файл: C:\\Папка\\urls.txt", "日本 ω 🙂"}) {
+    EXPECT_EQ(Narrow(Widen(text)), text);
+  }
+  EXPECT_EQ(PathFromUtf8("C:\\Папка\\urls.txt").wstring(), L"C:\\Папка\\urls.txt");
+}
+
+}  // namespace
+}  // namespace linksift
