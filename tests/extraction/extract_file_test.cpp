@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 #include <string>
 
@@ -31,53 +30,6 @@ class ExtractFileTest : public testing_support::TempDirTest {
 
   fs::path output_;
 };
-
-struct RunCase {
-  std::string name;
-  std::string input;
-  std::string output;
-  LinkCount count;
-};
-
-class WholeRunTest : public ExtractFileTest, public testing::WithParamInterface<RunCase> {};
-
-TEST_P(WholeRunTest, ReplacesOldOutputWithTheLinks) {
-  const RunCase& c = GetParam();
-  WriteFile(dir_ / "in.txt", c.input);
-  for (const std::size_t block : {std::size_t{1}, std::size_t{5}, kDefaultBlockSize}) {
-    WriteFile(output_, "old content\r\n");
-    RunOptions options;
-    options.block_size = block;
-    EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_, options), c.count);
-    EXPECT_EQ(ReadFile(output_), c.output) << "block size " << block;
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, WholeRunTest,
-    testing::Values(RunCase{"EmptyFile", "", "", 0}, RunCase{"NoLinks", "a\r\nb\r\n", "", 0},
-                    RunCase{"FirstAndThirdLines", "x http://a.\r\nnone\r\nhttp://c y\r\n",
-                            "http://a\r\nhttp://c\r\n", 2},
-                    RunCase{"UnixLineEnds", "http://a\nhttp://b\n", "http://a\r\nhttp://b\r\n", 2},
-                    RunCase{"LastLineUnterminated", "a\r\nsee http://z", "http://z\r\n", 1}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_F(ExtractFileTest, MatchesTheLineByLineRuleOnALargeRandomFile) {
-  std::mt19937_64 random(7);
-  const std::string input = testing_support::RandomText(random, 3'000'000);
-  WriteFile(dir_ / "in.txt", input);
-  const std::string expected = testing_support::ReferenceOutput(input);
-  ExtractLinksFromFile(dir_ / "in.txt", output_);
-  EXPECT_EQ(ReadFile(output_), expected);
-}
-
-TEST_F(ExtractFileTest, CountsBeyondSixteenBits) {
-  std::string input;
-  for (int i = 0; i < 70'000; ++i) input += "http://a\n";
-  WriteFile(dir_ / "in.txt", input);
-  EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_), 70'000u);
-}
 
 TEST_F(ExtractFileTest, ChosenOutputAsInputKeepsItsLinks) {
   WriteFile(output_, "keep http://a\r\nhttp://b, x\r\n");

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -31,47 +30,7 @@ bool IsUtf8(const std::string& text) {
                                static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
-struct RunCase {
-  std::string name;
-  std::string input;
-  std::string output;
-  LinkCount count;
-};
-
-class WholeRun : public TempDirTest, public testing::WithParamInterface<RunCase> {};
-
-TEST_P(WholeRun, ReplacesTheOldOutputWithTheLinks) {
-  const RunCase& c = GetParam();
-  const fs::path output = dir_ / "urls.txt";
-  WriteFile(dir_ / "in.txt", c.input);
-  for (const std::size_t block : {std::size_t{1}, std::size_t{5}, kDefaultBlockSize}) {
-    WriteFile(output, "old content\r\n");
-    RunOptions options;
-    options.block_size = block;
-    EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output, options), c.count);
-    EXPECT_EQ(ReadFile(output), c.output) << "block size " << block;
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, WholeRun,
-    testing::Values(RunCase{"EmptyFile", "", "", 0}, RunCase{"NoLinks", "a\r\nb\r\n", "", 0},
-                    RunCase{"FirstAndThirdLines", "x http://a.\r\nnone\r\nhttp://c y\r\n",
-                            "http://a\r\nhttp://c\r\n", 2},
-                    RunCase{"UnixLineEnds", "http://a\nhttp://b\n", "http://a\r\nhttp://b\r\n", 2},
-                    RunCase{"LastLineUnterminated", "a\r\nsee http://z", "http://z\r\n", 1}),
-    [](const auto& info) { return info.param.name; });
-
 using Win32Run = TempDirTest;
-
-TEST_F(Win32Run, MatchesTheLineByLineRuleOnALargeRandomFile) {
-  std::mt19937_64 random(7);
-  const std::string input = testing_support::RandomText(random, 3'000'000);
-  WriteFile(dir_ / "in.txt", input);
-  ExtractLinksFromFile(dir_ / "in.txt", dir_ / "urls.txt");
-  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), testing_support::ReferenceOutput(input));
-}
 
 TEST_F(Win32Run, TakesNamesInAnyScript) {
   const fs::path folder = dir_ / L"Папка ссылок 日本";
@@ -192,38 +151,6 @@ class Win32Cancel : public TempDirTest {
   fs::path input_;
   fs::path output_;
 };
-
-TEST_F(Win32Cancel, AtAnyPointKeepsTheOldOutput) {
-  const std::uint64_t size = fs::file_size(input_);
-  for (const std::uint64_t at : {std::uint64_t{0}, size / 2, size}) {
-    std::atomic<bool> cancel{at == 0};
-    RunOptions options;
-    options.block_size = 4096;
-    options.progress_interval = {};
-    options.cancel = &cancel;
-    options.on_progress = [&](std::uint64_t done, std::uint64_t) {
-      if (done >= at) cancel = true;
-    };
-    EXPECT_THROW(ExtractLinksFromFile(input_, output_, options), ExtractionCancelled) << at;
-    EXPECT_EQ(ReadFile(output_), "old\r\n");
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
-  }
-}
-
-TEST_F(Win32Cancel, ProgressRisesToTheFileSize) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-  RunOptions options;
-  options.block_size = 4096;
-  options.progress_interval = {};
-  options.on_progress = [&](std::uint64_t done, std::uint64_t total) {
-    calls.emplace_back(done, total);
-  };
-  EXPECT_EQ(ExtractLinksFromFile(input_, output_, options), 2u);
-  const std::uint64_t size = fs::file_size(input_);
-  ASSERT_GT(calls.size(), 100u);
-  for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
-  EXPECT_EQ(calls.back(), std::make_pair(size, size));
-}
 
 // A pipe whose writer has gone quiet must not hold a cancel up.
 TEST_F(Win32Cancel, StopsWhileAPipeIsSilent) {

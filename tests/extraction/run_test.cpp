@@ -1,0 +1,144 @@
+// Whole runs through the file layer of whichever system the tests run on.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "extract.h"
+#include "test_support.h"
+
+namespace linksift {
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing_support::Names;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+class RunTest : public testing_support::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    output_ = dir_ / "urls.txt";
+  }
+
+  fs::path output_;
+};
+
+struct RunCase {
+  std::string name;
+  std::string input;
+  std::string output;
+  LinkCount count;
+};
+
+class WholeRunTest : public RunTest, public testing::WithParamInterface<RunCase> {};
+
+TEST_P(WholeRunTest, ReplacesOldOutputWithTheLinks) {
+  const RunCase& c = GetParam();
+  WriteFile(dir_ / "in.txt", c.input);
+  for (const std::size_t block : {std::size_t{1}, std::size_t{5}, kDefaultBlockSize}) {
+    WriteFile(output_, "old content\r\n");
+    RunOptions options;
+    options.block_size = block;
+    EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_, options), c.count);
+    EXPECT_EQ(ReadFile(output_), c.output) << "block size " << block;
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WholeRunTest,
+    testing::Values(RunCase{"EmptyFile", "", "", 0}, RunCase{"NoLinks", "a\r\nb\r\n", "", 0},
+                    RunCase{"FirstAndThirdLines", "x http://a.\r\nnone\r\nhttp://c y\r\n",
+                            "http://a\r\nhttp://c\r\n", 2},
+                    RunCase{"UnixLineEnds", "http://a\nhttp://b\n", "http://a\r\nhttp://b\r\n", 2},
+                    RunCase{"LastLineUnterminated", "a\r\nsee http://z", "http://z\r\n", 1}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(RunTest, MatchesTheLineByLineRuleOnALargeRandomFile) {
+  std::mt19937_64 random(7);
+  const std::string input = testing_support::RandomText(random, 3'000'000);
+  WriteFile(dir_ / "in.txt", input);
+  const std::string expected = testing_support::ReferenceOutput(input);
+  ExtractLinksFromFile(dir_ / "in.txt", output_);
+  EXPECT_EQ(ReadFile(output_), expected);
+}
+
+TEST_F(RunTest, CountsBeyondSixteenBits) {
+  std::string input;
+  for (int i = 0; i < 70'000; ++i) input += "http://a\n";
+  WriteFile(dir_ / "in.txt", input);
+  EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_), 70'000u);
+}
+
+class RunCancelTest : public testing_support::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    input_ = dir_ / "in.txt";
+    output_ = dir_ / "urls.txt";
+    // One line whose link runs through the whole file, then a short one.
+    WriteFile(input_, "see http://" + std::string(1 << 20, 'a') + "\r\nhttp://b\r\n");
+    WriteFile(output_, "old\r\n");
+  }
+
+  void ExpectUntouched() {
+    EXPECT_EQ(ReadFile(output_), "old\r\n");
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
+  }
+
+  fs::path input_;
+  fs::path output_;
+};
+
+// Cancels once the run has read `at` bytes: 0 stops it before the first
+// block, the middle falls inside the long link, the size is the very end.
+TEST_F(RunCancelTest, AtAnyPointKeepsTheOldOutput) {
+  const std::uint64_t size = fs::file_size(input_);
+  for (const std::uint64_t at : {std::uint64_t{0}, size / 2, size}) {
+    std::atomic<bool> cancel{at == 0};
+    RunOptions options;
+    options.block_size = 4096;
+    options.progress_interval = {};
+    options.cancel = &cancel;
+    options.on_progress = [&](std::uint64_t done, std::uint64_t) {
+      if (done >= at) cancel = true;
+    };
+    EXPECT_THROW(ExtractLinksFromFile(input_, output_, options), ExtractionCancelled) << at;
+    ExpectUntouched();
+  }
+}
+
+TEST_F(RunCancelTest, ProgressRisesToTheFileSize) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+  RunOptions options;
+  options.block_size = 4096;
+  options.progress_interval = {};
+  options.on_progress = [&](std::uint64_t done, std::uint64_t total) {
+    calls.emplace_back(done, total);
+  };
+  EXPECT_EQ(ExtractLinksFromFile(input_, output_, options), 2u);
+  const std::uint64_t size = fs::file_size(input_);
+  ASSERT_GT(calls.size(), 100u);
+  for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
+  EXPECT_EQ(calls.back(), std::make_pair(size, size));
+}
+
+TEST_F(RunCancelTest, ProgressCallsAreThrottled) {
+  int calls = 0;
+  RunOptions options;
+  options.block_size = 4096;
+  options.progress_interval = 1h;
+  options.on_progress = [&](std::uint64_t, std::uint64_t) { ++calls; };
+  ExtractLinksFromFile(input_, output_, options);
+  EXPECT_EQ(calls, 1);  // only the final report
+}
+
+}  // namespace
+}  // namespace linksift
