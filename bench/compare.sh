@@ -1,0 +1,313 @@
+#!/usr/bin/env bash
+# Times linksift-extract side by side with dd, wc -l, ripgrep and grep on the corpora that
+# bench/make_corpora.sh makes, and prints a Markdown table of medians, ratios and peak memory.
+#
+# usage: bench/compare.sh [--runs N] [--corpus DIR] [--out-dir DIR] [--max-load X] [--readme] [--no-verify]
+#                         [BUILD_DIR]
+#   BUILD_DIR   a build that holds cli/linksift-extract (default: build/release); nothing is built here
+#   --runs N    timed runs of every command per corpus, median reported (default 5)
+#   --corpus    where the corpora are (default: bench/corpus)
+#   --out-dir   where the commands write their output (default: a scratch folder in the corpus
+#               folder, so on the same disk; the driver syncs its output, the peers do not)
+#   --max-load  time a corpus again (twice at most) when other programs kept more than this many
+#               cores busy while it was timed (default 0.3)
+#   --readme    also put the table into bench/README.md between its result markers
+#   --no-verify skip the output checks that follow the timing
+set -euo pipefail
+export LC_ALL=C
+
+BENCH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+ROOT="$(dirname "$BENCH")"
+RUNS=5
+CORPUS="$BENCH/corpus"
+OUT_PARENT=""
+WRITE_README=0
+MAX_LOAD=0.3
+VERIFY=1
+BUILD="$ROOT/build/release"
+CORPORA=(mixed.txt dense.txt oneline.bin)
+# Peers as the targets name them; linksift-extract must take at most this share of each one's time.
+TOOLS=(dd wc rg grep linksift)
+declare -A LABEL=([dd]="dd bs=1M" [wc]="wc -l" [rg]="rg -o -i" [grep]="grep -oi" [linksift]="linksift-extract")
+declare -A TARGET=([dd]=1.5 [wc]=0.8 [rg]=0.75 [grep]=0.33)
+RSS_TARGET_KIB=$((16 * 1024))
+
+die() {
+  echo "compare.sh: $*" >&2
+  exit 1
+}
+say() { echo "$*" >&2; }
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) RUNS="${2:?--runs needs a number}"; shift 2 ;;
+    --corpus) CORPUS="${2:?--corpus needs a folder}"; shift 2 ;;
+    --out-dir) OUT_PARENT="${2:?--out-dir needs a folder}"; shift 2 ;;
+    --readme) WRITE_README=1; shift ;;
+    --max-load) MAX_LOAD="${2:?--max-load needs a number}"; shift 2 ;;
+    --no-verify) VERIFY=0; shift ;;
+    -h | --help) sed -n '2,15p' "$0"; exit 0 ;;
+    -*) die "unknown option $1 (see --help)" ;;
+    *) BUILD="$1"; shift ;;
+  esac
+done
+[[ "$RUNS" =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive whole number, not '$RUNS'"
+
+case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
+DRIVER="$BUILD/cli/linksift-extract"
+[ -x "$DRIVER" ] || die "no driver at $BUILD/cli/linksift-extract; build it first, e.g.
+  cmake -S $ROOT -B $BUILD -DCMAKE_BUILD_TYPE=Release -DLINKSIFT_BUILD_TESTS=OFF -DLINKSIFT_BUILD_GUI=OFF
+  cmake --build $BUILD --target linksift-extract"
+for c in "${CORPORA[@]}"; do
+  [ -f "$CORPUS/$c" ] || die "no corpus $CORPUS/$c; make it first with bench/make_corpora.sh"
+done
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+ensure_peers() {
+  local -A need=([rg]=ripgrep [/usr/bin/time]=time [dd]=coreutils [wc]=coreutils
+    [grep]=grep [sed]=sed [cmp]=diffutils [fincore]=util-linux [findmnt]=util-linux)
+  local missing=() cmd
+  for cmd in "${!need[@]}"; do
+    command -v "$cmd" >/dev/null || missing+=("${need[$cmd]}")
+  done
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
+  say "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+ensure_peers
+
+SCRATCH="$(mktemp -d "${OUT_PARENT:-$CORPUS}/.compare.XXXXXX")"
+trap 'rm -rf "$SCRATCH"' EXIT
+OUT="$SCRATCH/out"
+META="$SCRATCH/meta"
+mkdir -p "$OUT" "$META"
+
+# Busy CPU time of the whole machine so far, in clock ticks (steal counts: the host took it).
+busy_ticks() {
+  awk '$1 == "cpu" { print $2 + $3 + $4 + $7 + $8 + $9; exit }' /proc/stat
+}
+TICK="$(getconf CLK_TCK)"
+
+# Waits, within reason, until the machine is idle, and says how busy it was.
+wait_quiet() {
+  local tries=0 a b load
+  while :; do
+    a="$(busy_ticks)"
+    sleep 2
+    b="$(busy_ticks)"
+    load="$(awk -v d=$((b - a)) -v t="$TICK" 'BEGIN { printf "%.2f", d / t / 2 }')"
+    if awk -v l="$load" 'BEGIN { exit !(l < 0.15) }' || [ "$tries" -ge 30 ]; then
+      echo "$load"
+      return 0
+    fi
+    [ "$tries" -eq 0 ] && say "  waiting for the machine to settle (busy cores: $load)"
+    tries=$((tries + 1))
+    sleep 8
+  done
+}
+
+# command_for TOOL FILE: sets CMD (argv) and STDOUT for one measured command.
+command_for() {
+  local file="$1"
+  case "$2" in
+    dd) CMD=(dd if="$file" of=/dev/null bs=1M); STDOUT=/dev/null ;;
+    wc) CMD=(wc -l "$file"); STDOUT="$OUT/wc.out" ;;
+    # The matches go to a file: GNU grep stops at the first match when its output is /dev/null.
+    rg) CMD=(rg -o -i 'http://[^ ]*' "$file"); STDOUT="$OUT/rg.out" ;;
+    grep) CMD=(grep -oi 'http://[^ ]*' "$file"); STDOUT="$OUT/grep.out" ;;
+    linksift) CMD=("$DRIVER" "$file" "$OUT/urls.txt"); STDOUT="$META/count" ;;
+  esac
+}
+
+# run_one TOOL FILE: one timed run; appends "seconds max_rss_kib cpu_seconds" to META/TOOL.
+run_one() {
+  local tool="$1" file="$2" t0 t1 rc=0 rss user sys
+  command_for "$file" "$tool"
+  # Every command writes a fresh file, and nobody's earlier writes are flushed on its time.
+  rm -f "$OUT"/*
+  sync
+  t0=$EPOCHREALTIME
+  /usr/bin/time -f '%M %U %S' -o "$META/rusage" "${CMD[@]}" >"$STDOUT" 2>"$META/stderr" || rc=$?
+  t1=$EPOCHREALTIME
+  if [ "$rc" -ne 0 ]; then
+    cat "$META/stderr" >&2
+    die "'${CMD[*]}' failed with exit status $rc"
+  fi
+  read -r rss user sys < <(tail -n 1 "$META/rusage")
+  awk -v a="$t0" -v b="$t1" -v m="$rss" -v u="$user" -v s="$sys" \
+    'BEGIN { printf "%.6f %d %.2f\n", b - a, m, u + s }' >>"$META/$tool"
+  if [ "$tool" = linksift ]; then cat "$META/count" >>"$META/counts"; fi
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+col() { awk -v c="$2" '{ print $c }' "$1"; }
+fmt_s() { awk -v v="$1" 'BEGIN { printf "%.3f", v }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+
+# The links the driver should write, made with sed; exact for files whose only line ends are
+# CR LF (all corpora are). A missing last line end is added so sed sees the last line too.
+expected_links() {
+  local file="$1"
+  {
+    cat "$file"
+    if [ -s "$file" ] && [ "$(tail -c 1 "$file" | od -An -tx1 | tr -d ' ')" != 0a ]; then printf '\n'; fi
+  } | sed -n -e 's/\r$//' -e '/[Hh][Tt][Tt][Pp]:\/\//!d' -e 's/[Hh][Tt][Tt][Pp]:\/\//\n&/' \
+    -e 's/^[^\n]*\n//' -e 's/ .*//' -e 's/[,.:;]$//' -e 's/$/\r/p'
+}
+
+# verify NAME FILE: one untimed driver run, its output checked; prints one table row.
+verify() {
+  local name="$1" file="$2" out="$SCRATCH/verify-urls.txt" count lines crlf ends estimate exact
+  rm -f "$out"
+  count="$("$DRIVER" "$file" "$out")" || die "linksift-extract $file failed"
+  lines="$(wc -l <"$out")"
+  crlf="$(grep -c $'\r$' "$out" || true)"
+  ends="yes"
+  if [ -s "$out" ] && [ "$(tail -c 2 "$out" | od -An -tx1 | tr -d ' ')" != 0d0a ]; then ends="no"; fi
+  [ "$lines" -eq "$crlf" ] || ends="no"
+  estimate="$(grep -ci 'http://' "$file" || true)"
+  if [ "$VERIFY" -eq 1 ]; then
+    expected_links "$file" >"$SCRATCH/expected.txt"
+    if cmp -s "$SCRATCH/expected.txt" "$out"; then
+      exact="identical"
+    else
+      exact="DIFFERS: $(cmp "$SCRATCH/expected.txt" "$out" 2>&1 | head -n 1 | sed "s|$SCRATCH/||g")"
+    fi
+    rm -f "$SCRATCH/expected.txt"
+  else
+    exact="not checked"
+  fi
+  local sane="ok"
+  [ "$count" = "$crlf" ] && [ "$ends" = yes ] && [ "$count" = "$estimate" ] || sane="MISMATCH"
+  [[ "$exact" == DIFFERS* ]] && sane="MISMATCH"
+  rm -f "$out"
+  echo "| $name | $count | $crlf | $ends | $estimate | $exact | $sane |"
+}
+
+# Figures about the machine, so a table can be read later.
+machine() {
+  local cpu
+  cpu="$(awk -F': *' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
+  echo "- Machine: $(nproc) cores, ${cpu:-unknown CPU}, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) RAM, Linux $(uname -r)"
+  echo "- Tools: $(rg --version | awk 'NR == 1'), $(grep --version | awk 'NR == 1'), $(dd --version | awk 'NR == 1')"
+  echo "- Driver: ${DRIVER#"$ROOT"/}"
+  echo "- Output written to $(findmnt -n -f -o SOURCE,FSTYPE -T "$OUT" | awk '{ print $1 " (" $2 ")" }'); the driver syncs its output before renaming it, the peers do not"
+}
+
+# measure_corpus FILE: a warm-up round, then RUNS timed rounds into META; sets IDLE and OTHER.
+measure_corpus() {
+  local file="$1" t r busy0 busy1 start end ours
+  rm -f "$META"/*
+  for t in "${TOOLS[@]}"; do run_one "$t" "$file"; done
+  rm -f "$META"/{dd,wc,rg,grep,linksift,counts}
+  IDLE="$(wait_quiet)"
+  busy0="$(busy_ticks)"
+  start=$EPOCHREALTIME
+  # Commands take turns within each round, so drifting load hits them all alike.
+  for ((r = 1; r <= RUNS; r++)); do
+    say "  round $r/$RUNS"
+    for t in "${TOOLS[@]}"; do run_one "$t" "$file"; done
+  done
+  end=$EPOCHREALTIME
+  busy1="$(busy_ticks)"
+  ours="$(cat "$META"/{dd,wc,rg,grep,linksift} | awk '{ s += $3 } END { print s }')"
+  OTHER="$(awk -v d=$((busy1 - busy0)) -v t="$TICK" -v o="$ours" -v a="$start" -v b="$end" \
+    'BEGIN { x = (d / t - o) / (b - a); printf "%.2f", x < 0 ? 0 : x }')"
+}
+
+ROWS_TIME=()
+ROWS_RATIO=()
+ROWS_SANE=()
+NOTES=()
+for c in "${CORPORA[@]}"; do
+  file="$CORPUS/$c"
+  name="${c%.*}"
+  size="$(stat -c %s "$file")"
+  say "== $c ($(mib $((size / 1024))))"
+  # Twice through the cache, then one untimed round of every command.
+  cat "$file" >/dev/null
+  cat "$file" >/dev/null
+  cached="n/a"
+  if command -v fincore >/dev/null; then
+    cached="$(fincore -b -n -o RES "$file" | awk -v s="$size" '{ printf "%.0f%%", 100 * $1 / s }')"
+  fi
+  attempt=1
+  while :; do
+    measure_corpus "$file"
+    if awk -v o="$OTHER" -v m="$MAX_LOAD" 'BEGIN { exit !(o <= m) }' || [ "$attempt" -ge 3 ]; then break; fi
+    say "  $OTHER cores of other load while timing; timing $c again"
+    attempt=$((attempt + 1))
+  done
+  NOTES+=("- $name: $cached in the page cache; busy cores before timing $IDLE; other load while timing $OTHER cores (on top of the commands measured; attempt $attempt)")
+
+  declare -A med=()
+  for t in "${TOOLS[@]}"; do med[$t]="$(col "$META/$t" 1 | median)"; done
+  rss="$(col "$META/linksift" 2 | sort -g | tail -n 1)"
+  counts="$(sort -u "$META/counts" | tr '\n' ' ')"
+  [ "$(sort -u "$META/counts" | wc -l)" -eq 1 ] || NOTES+=("- $name: the driver's count varied between runs: $counts")
+
+  row="| $name | $(mib $((size / 1024))) |"
+  for t in "${TOOLS[@]}"; do row+=" $(fmt_s "${med[$t]}") |"; done
+  row+=" $(mib "$rss") |"
+  ROWS_TIME+=("$row")
+
+  row="| $name |"
+  for t in dd wc rg grep; do
+    row+="$(awk -v a="${med[linksift]}" -v b="${med[$t]}" -v g="${TARGET[$t]}" \
+      'BEGIN { r = a / b; printf " %.2f (%s) |", r, (r <= g) ? "met" : "MISSED" }')"
+  done
+  row+=" $(mib "$rss") ($([ "$rss" -lt "$RSS_TARGET_KIB" ] && echo met || echo MISSED)) |"
+  ROWS_RATIO+=("$row")
+
+  say "  checking the driver's output"
+  ROWS_SANE+=("$(verify "$name" "$file")")
+  unset med
+done
+
+report() {
+  echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC'), median of $RUNS runs per command, files in the page cache."
+  echo
+  machine
+  printf '%s\n' "${NOTES[@]}"
+  echo
+  echo "Seconds (median) and the driver's peak resident memory:"
+  echo
+  echo "| corpus | size | ${LABEL[dd]} | ${LABEL[wc]} | ${LABEL[rg]} | ${LABEL[grep]} | ${LABEL[linksift]} | driver max RSS |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+  printf '%s\n' "${ROWS_TIME[@]}"
+  echo
+  echo "linksift-extract time / peer time, against the targets:"
+  echo
+  echo "| corpus | / dd (≤ 1.5) | / wc -l (≤ 0.8) | / rg (≤ 0.75) | / grep (≤ 0.33) | max RSS (< 16 MiB) |"
+  echo "|---|---:|---:|---:|---:|---:|"
+  printf '%s\n' "${ROWS_RATIO[@]}"
+  echo
+  echo "Output checks (count printed; output lines ending CR LF; independent count of lines holding"
+  echo "\"http://\" in any case, from grep -ci; output compared byte for byte with a sed rendering of the rule):"
+  echo
+  echo "| corpus | count | CR LF lines | all lines end CR LF | grep -ci | output vs sed | verdict |"
+  echo "|---|---:|---:|---|---:|---|---|"
+  printf '%s\n' "${ROWS_SANE[@]}"
+}
+
+TABLE="$SCRATCH/table.md"
+report | tee "$TABLE"
+
+if [ "$WRITE_README" -eq 1 ]; then
+  readme="$BENCH/README.md"
+  if ! grep -q '^<!-- results:begin -->$' "$readme" || ! grep -q '^<!-- results:end -->$' "$readme"; then
+    die "$readme lacks the lines <!-- results:begin --> and <!-- results:end -->"
+  fi
+  awk -v table="$TABLE" '
+    /^<!-- results:end -->$/ { while ((getline line < table) > 0) print line; print ""; skip = 0 }
+    !skip { print }
+    /^<!-- results:begin -->$/ { print ""; skip = 1 }
+  ' "$readme" >"$SCRATCH/README.md"
+  cat "$SCRATCH/README.md" >"$readme"
+  say "results written into $readme"
+fi
