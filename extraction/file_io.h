@@ -69,7 +69,7 @@ class ReplacementFile {
   std::intptr_t directory_ = -1;
   std::filesystem::path temporary_;  // empty while the file has no name
   bool committed_ = false;
-  bool in_place_ = false;  // a device or pipe, written to directly
+  bool in_place_ = false;        // a device or pipe, written to directly
   bool delete_pending_ = false;  // the system removes the temporary if the process dies
 };
 

@@ -16,6 +16,7 @@
 
 #include "extraction_error.h"
 #include "file_io.h"
+#include "window_mapper_posix.h"
 
 namespace linksift {
 namespace fs = std::filesystem;
@@ -78,19 +79,6 @@ bool GiveName(int fd, const std::string& proc_path, int dir_fd, const std::strin
   if (errno != ENOENT) return false;
   return ::linkat(fd, "", dir_fd, name.c_str(), AT_EMPTY_PATH) == 0;
 }
-
-// Unmaps a view when the scan of it ends, however it ends.
-class Mapping {
- public:
-  Mapping(void* view, std::size_t length) : view_(view), length_(length) {}
-  ~Mapping() { ::munmap(view_, length_); }
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-
- private:
-  void* view_;
-  std::size_t length_;
-};
 
 thread_local sigjmp_buf* t_fault_exit = nullptr;
 struct sigaction g_previous_bus_action;
@@ -212,21 +200,14 @@ bool InputFile::MapBlocks(std::size_t block_size, const Consumer& consume) {
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t window = (block_size + page - 1) / page * page;
   FaultGuard guard;
-  for (std::uint64_t offset = 0; offset < size_; offset += window) {
-    const std::size_t length =
-        static_cast<std::size_t>(std::min<std::uint64_t>(window, size_ - offset));
-    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle_),
-                        static_cast<off_t>(offset));
-    if (view == MAP_FAILED) {
-      if (offset == 0) return false;  // Some file systems cannot map; read instead.
-      Fail(Stage::kRead, path_, errno);
-    }
-    const Mapping mapping(view, length);
-    if (!guard.Run(consume, std::string_view(static_cast<const char*>(view), length))) {
-      Fail(Stage::kRead, path_, EIO);
-    }
+  WindowMapper mapper(Fd(handle_), size_, window);
+  for (;;) {
+    const WindowMapper::Window next = mapper.Next();
+    if (next.error != 0 && next.offset == 0) return false;  // Some file systems cannot map.
+    if (next.error != 0) Fail(Stage::kRead, path_, next.error);
+    if (next.bytes.empty()) return true;
+    if (!guard.Run(consume, next.bytes)) Fail(Stage::kRead, path_, EIO);
   }
-  return true;
 }
 
 ReplacementFile::ReplacementFile(const fs::path& target)

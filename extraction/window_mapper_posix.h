@@ -1,0 +1,53 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace linksift {
+
+// Maps a file window by window, read-only and populated, one window ahead of
+// its reader: on two cores, mapping the next window (which costs about as
+// much as scanning one) overlaps with scanning this one.
+class WindowMapper {
+ public:
+  struct Window {
+    std::string_view bytes;  // empty at the end of the file
+    int error = 0;           // errno of a failed mapping
+    std::uint64_t offset = 0;
+  };
+
+  WindowMapper(int fd, std::uint64_t file_size, std::size_t window_size);
+  // Stops mapping ahead and unmaps everything.
+  ~WindowMapper();
+  WindowMapper(const WindowMapper&) = delete;
+  WindowMapper& operator=(const WindowMapper&) = delete;
+
+  // The next window in file order; the one returned before is unmapped.
+  Window Next();
+
+ private:
+  static constexpr std::size_t kAhead = 1;
+
+  void MapAhead();
+  Window MapAt(std::uint64_t offset) const;
+  static void Unmap(const Window& window);
+
+  const int fd_;
+  const std::uint64_t file_size_;
+  const std::size_t window_size_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Window> ready_;
+  std::vector<Window> done_;  // handed back, to unmap
+  Window current_;
+  bool stopping_ = false;
+  std::thread mapper_;
+};
+
+}  // namespace linksift
