@@ -12,7 +12,7 @@
 
 namespace linksift {
 
-inline constexpr std::size_t kDefaultBlockSize = 4 * 1024 * 1024;
+inline constexpr std::size_t kDefaultBlockSize = 2 * 1024 * 1024;
 
 // Bytes of the input read so far, and its size (0 for a pipe, which has none).
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;

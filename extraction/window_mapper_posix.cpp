@@ -40,7 +40,7 @@ void WindowMapper::MapAhead() {
     std::vector<Window> to_unmap;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return stopping_ || ready_.size() <= kAhead; });
+      changed_.wait(lock, [this] { return stopping_ || ready_.size() < kAhead; });
       if (stopping_) return;
       to_unmap.swap(done_);
     }

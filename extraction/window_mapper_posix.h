@@ -32,7 +32,9 @@ class WindowMapper {
   Window Next();
 
  private:
-  static constexpr std::size_t kAhead = 1;
+  // Windows mapped ahead of the reader: two keep mapping going while it scans,
+  // and with the one being scanned they bound the memory mapped.
+  static constexpr std::size_t kAhead = 2;
 
   void MapAhead();
   Window MapAt(std::uint64_t offset) const;
