@@ -32,7 +32,7 @@ void BM_Run(benchmark::State& state) {
   state.counters["reports"] = benchmark::Counter(static_cast<double>(reports),
                                                  benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_Run)->ArgName("monitored")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Run)->ArgName("monitored")->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
