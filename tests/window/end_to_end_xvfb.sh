@@ -93,10 +93,6 @@ window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^L
 capture_stable "$window" "$shots/before.png" || fail "the window never settled"
 (($(identify -format %k "$shots/before.png") > 8)) || fail "the window shows nothing"
 
-# Command1 holds the focus, so Enter presses it.
-xdotool windowfocus --sync "$window"
-xdotool key Return
-
 # xdotool's --name cannot match this Cyrillic title (Qt stores WM_NAME as
 # raw UTF-8), so the exact name is compared here.
 find_dialog() {
@@ -109,7 +105,22 @@ find_dialog() {
   done
   return 1
 }
-wait_until find_dialog || fail "no dialog titled Открытие файла"
+# press_command1 FOCUS_COMMAND...: Command1 holds the focus, so Enter presses
+# it. A key sent before the window has taken the focus is lost, so the press
+# is repeated, a few seconds apart, until the dialog shows.
+press_command1() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    "$@"
+    xdotool key Return
+    for _ in $(seq 50); do
+      find_dialog && return 0
+      sleep 0.1
+    done
+  done
+  fail "no dialog titled Открытие файла"
+}
+press_command1 xdotool windowfocus --sync "$window"
 
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 5 "$input"
@@ -134,9 +145,7 @@ activate_window() {
 
 # choose_file PATH: presses Command1 and picks PATH in the Open dialog.
 choose_file() {
-  activate_window
-  xdotool key Return
-  wait_until find_dialog || fail "no dialog titled Открытие файла"
+  press_command1 activate_window
   xdotool windowfocus --sync "$dialog"
   # The dialog is kept between presses: replace whatever name it still holds.
   xdotool key ctrl+a
