@@ -30,6 +30,20 @@ class CancelTest : public testing_support::TempDirTest {
     WriteFile(output_, "old\r\n");
   }
 
+  // Starts a run on `pipe`, sees it still waiting, cancels it and sees it stop.
+  void ExpectCancelStopsARunOn(const fs::path& pipe) {
+    std::atomic<bool> cancel{false};
+    auto run = std::async(std::launch::async, [&] {
+      RunOptions options;
+      options.cancel = &cancel;
+      return ExtractLinksFromFile(pipe, output_, options);
+    });
+    EXPECT_EQ(run.wait_for(300ms), std::future_status::timeout);
+    cancel = true;
+    EXPECT_EQ(run.wait_for(2s), std::future_status::ready);
+    EXPECT_THROW(run.get(), ExtractionCancelled);
+  }
+
   fs::path output_;
 };
 
@@ -43,16 +57,7 @@ TEST_F(CancelTest, StopsWhileAPipeIsSilent) {
     out << "http://a\r\n" << std::flush;
     finished.get_future().wait();
   });
-  std::atomic<bool> cancel{false};
-  auto run = std::async(std::launch::async, [&] {
-    RunOptions options;
-    options.cancel = &cancel;
-    return ExtractLinksFromFile(fifo, output_, options);
-  });
-  EXPECT_EQ(run.wait_for(300ms), std::future_status::timeout);
-  cancel = true;
-  EXPECT_EQ(run.wait_for(2s), std::future_status::ready);
-  EXPECT_THROW(run.get(), ExtractionCancelled);
+  ExpectCancelStopsARunOn(fifo);
   finished.set_value();
   writer.join();
   EXPECT_EQ(ReadFile(output_), "old\r\n");
@@ -61,16 +66,7 @@ TEST_F(CancelTest, StopsWhileAPipeIsSilent) {
 TEST_F(CancelTest, StopsWhileAPipeHasNoWriterYet) {
   const fs::path fifo = dir_ / "pipe";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::atomic<bool> cancel{false};
-  auto run = std::async(std::launch::async, [&] {
-    RunOptions options;
-    options.cancel = &cancel;
-    return ExtractLinksFromFile(fifo, output_, options);
-  });
-  EXPECT_EQ(run.wait_for(300ms), std::future_status::timeout);
-  cancel = true;
-  EXPECT_EQ(run.wait_for(2s), std::future_status::ready);
-  EXPECT_THROW(run.get(), ExtractionCancelled);
+  ExpectCancelStopsARunOn(fifo);
   EXPECT_EQ(ReadFile(output_), "old\r\n");
 }
 
