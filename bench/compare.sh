@@ -62,24 +62,11 @@ for c in "${CORPORA[@]}"; do
   [ -f "$CORPUS/$c" ] || die "no corpus $CORPUS/$c; make it first with bench/make_corpora.sh"
 done
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-ensure_peers() {
-  local -A need=([rg]=ripgrep [/usr/bin/time]=time [dd]=coreutils [wc]=coreutils
-    [grep]=grep [sed]=sed [cmp]=diffutils [fincore]=util-linux [findmnt]=util-linux)
-  local missing=() cmd
-  for cmd in "${!need[@]}"; do
-    command -v "$cmd" >/dev/null || missing+=("${need[$cmd]}")
-  done
-  [ "${#missing[@]}" -eq 0 ] && return 0
-  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
-  say "Installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-}
-ensure_peers
+# The peers and the tools this script uses, installed like the run and test
+# commands install theirs.
+source "$ROOT/scripts/lib.sh"
+PACKAGES=(ripgrep time coreutils grep sed diffutils util-linux)
+ensure_packages
 
 SCRATCH="$(mktemp -d "${OUT_PARENT:-$CORPUS}/.compare.XXXXXX")"
 trap 'rm -rf "$SCRATCH"' EXIT

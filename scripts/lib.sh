@@ -3,6 +3,10 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# The one build-parallelism setting: every `cmake --build` here and in the
+# presets (which name no job count) follows it. Set it beforehand to override.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
   cmake g++ make pkg-config strace
@@ -17,6 +21,7 @@ as_root() {
 }
 
 # Installs whatever of PACKAGES is missing; quiet when all are present.
+# Says what it does on stderr, so that a script's output stays its own.
 ensure_packages() {
   local missing=()
   local pkg
@@ -24,9 +29,9 @@ ensure_packages() {
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
   done
   [ "${#missing[@]}" -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  echo "Installing: ${missing[*]}" >&2
+  as_root apt-get update -qq >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
 # configure_and_build DIR [cmake options...]
@@ -34,5 +39,5 @@ configure_and_build() {
   local dir="$1"
   shift
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" --parallel "$(nproc)"
+  cmake --build "$dir"
 }

@@ -30,13 +30,18 @@ want="$(le32 $((minor | major << 16)))$(le32 $((tweak | patch << 16)))"
 [ "${fixed:24:16}" = "$want" ] || fail "ProductVersion numbers ${fixed:24:16}, want $want ($numeric)"
 # Each key ends a run of text and its value follows after NUL padding.
 texts="$(iconv -f UTF-16LE -t UTF-8 -c <"$work/version.bin" | tr -s '\0' '\n')"
+text_of() { awk -v key="$1" 'found { print; exit } $0 ~ (key "$") { found = 1 }' <<<"$texts"; }
 for key in FileVersion ProductVersion; do
-  value="$(awk -v key="$key" 'found { print; exit } $0 ~ (key "$") { found = 1 }' <<<"$texts")"
+  value="$(text_of "$key")"
   [ "$value" = "$version" ] || fail "$key is \"$value\", not \"$version\""
 done
+[[ "$(text_of LegalCopyright)" == Copyright*", MIT License" ]] ||
+  fail "LegalCopyright is \"$(text_of LegalCopyright)\", not the licence's copyright line"
 
-# The manifest: per-monitor dpi awareness and common controls 6.
+# The manifest: the same version, per-monitor dpi awareness and common controls 6.
 wrestool -x --raw --type=24 -o "$work/manifest.xml" "$exe"
+grep -q "name=\"Linksift\" version=\"${numeric//,/.}\"" "$work/manifest.xml" ||
+  fail "manifest version is not ${numeric//,/.}"
 grep -q 'PerMonitorV2' "$work/manifest.xml" || fail "manifest lacks PerMonitorV2"
 grep -q 'Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$work/manifest.xml" ||
   grep -q 'name="Microsoft.Windows.Common-Controls"' "$work/manifest.xml" || fail "manifest lacks common controls 6"
