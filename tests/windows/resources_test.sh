@@ -7,7 +7,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# The icon group, put back together as an .ico, is the one made from the XPM pictures.
+# The icon group, put back together as an .ico, is the one rendered from the SVG drawing.
 wrestool -x --type=14 -o "$work/group.ico" "$exe"
 size="$(stat -c %s "$ico")"
 # wrestool pads what it writes with zeros.
@@ -15,8 +15,9 @@ cmp -n "$size" "$work/group.ico" "$ico" || fail "the icon in the .exe differs fr
 [ -z "$(tail -c +"$((size + 1))" "$work/group.ico" | tr -d '\0')" ] || fail "more icon data than in $ico"
 listing="$(icotool -l "$ico")"
 echo "$listing"
-grep -q -- '--width=32 --height=32 --bit-depth=4 --palette-size=16' <<<"$listing" || fail "no 32x32 16-colour image"
-grep -q -- '--width=16 --height=16 --bit-depth=4 --palette-size=16' <<<"$listing" || fail "no 16x16 16-colour image"
+for side in 16 24 32 48 64 256; do
+  grep -q -- "--width=$side --height=$side --bit-depth=32 " <<<"$listing" || fail "no ${side}x$side 32-bit image"
+done
 
 # The version block: the numbers in VS_FIXEDFILEINFO, the texts in UTF-16.
 wrestool -x --raw --type=16 -o "$work/version.bin" "$exe"

@@ -4,7 +4,8 @@
 
 namespace linksift {
 
-// The window's and the program's icon: 32x32 and 16x16, 16 colours.
+// The window's and the program's icon, in every size rendered from the
+// program's SVG drawing; 16 and 32 pixels are drawn sharp, in a few colours.
 QIcon ProgramIcon();
 
 }  // namespace linksift
