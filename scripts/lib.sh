@@ -7,13 +7,14 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # presets (which name no job count) follows it. Set it beforehand to override.
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
-# Debian packages the build, the program and the tests need.
+# Debian packages the build, the program, the package and the tests need.
 PACKAGES=(
-  cmake g++ make pkg-config strace
+  cmake g++ make pkg-config strace librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
   xvfb xdotool x11-utils imagemagick python3
   fonts-dejavu-extra
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 as_root() {
@@ -40,4 +41,10 @@ configure_and_build() {
   shift
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir"
+}
+
+# The release build that the run and package commands share.
+build_release() {
+  configure_and_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DLINKSIFT_BUILD_TESTS=OFF \
+    -DLINKSIFT_BUILD_GUI=ON
 }
