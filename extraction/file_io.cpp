@@ -109,7 +109,7 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
   }
 }
 
-// Any failure leaves the temporary to the discarder, and the target as it was.
+// Any failure leaves the temporary to be removed with output_, and the target as it was.
 void ReplacementFile::Commit() {
   if (in_place_) return Check(Stage::kWrite, target_, os::Close(*output_));
   Check(Stage::kWrite, target_, os::Flush(*output_));

@@ -19,10 +19,20 @@ using Consumer = std::function<void(std::string_view)>;
 
 // An input file open for reading, as the system keeps it.
 struct Input;
-struct InputCloser {
-  void operator()(Input* input) const noexcept;
+// A replacement in the making: the target's facts, the open temporary and its
+// name. Letting one go removes the temporary.
+struct Output;
+
+void Release(Input* input) noexcept;
+void Release(Output* output) noexcept;
+struct Releaser {
+  template <typename Open>
+  void operator()(Open* open) const noexcept {
+    Release(open);
+  }
 };
-using InputPtr = std::unique_ptr<Input, InputCloser>;
+using InputPtr = std::unique_ptr<Input, Releaser>;
+using OutputPtr = std::unique_ptr<Output, Releaser>;
 
 struct InputFacts {
   std::uint64_t size = 0;  // 0 when the input has none
@@ -40,14 +50,6 @@ std::error_code AwaitData(Input& input, bool& ready);
 // `block_size` bytes. False when the system cannot map it: then read it.
 bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
                    const Consumer& consume, std::error_code& error);
-
-// A replacement in the making: the target's facts, the open temporary and its
-// name. Dropping one removes the temporary.
-struct Output;
-struct OutputDiscarder {
-  void operator()(Output* output) const noexcept;
-};
-using OutputPtr = std::unique_ptr<Output, OutputDiscarder>;
 
 enum class TargetKind { kMissing, kFile, kDirectory, kDevice };
 

@@ -99,7 +99,7 @@ struct Input {
   int fd = -1;
 };
 
-void InputCloser::operator()(Input* input) const noexcept {
+void Release(Input* input) noexcept {
   if (input->fd >= 0) ::close(input->fd);
   delete input;
 }
@@ -170,7 +170,7 @@ struct Output {
   std::string temporary;  // empty while the file has no name
 };
 
-void OutputDiscarder::operator()(Output* output) const noexcept {
+void Release(Output* output) noexcept {
   if (output->fd >= 0) ::close(output->fd);
   if (!output->temporary.empty()) ::unlinkat(output->directory, output->temporary.c_str(), 0);
   if (output->directory >= 0) ::close(output->directory);

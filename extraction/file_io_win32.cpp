@@ -72,7 +72,7 @@ struct Input {
   bool waits = false;  // a pipe read by a run that can be cancelled
 };
 
-void InputCloser::operator()(Input* input) const noexcept {
+void Release(Input* input) noexcept {
   if (input->file != INVALID_HANDLE_VALUE) ::CloseHandle(input->file);
   delete input;
 }
@@ -134,7 +134,7 @@ struct Output {
   bool delete_pending = false;  // the system removes the temporary if the process dies
 };
 
-void OutputDiscarder::operator()(Output* output) const noexcept {
+void Release(Output* output) noexcept {
   if (output->file != INVALID_HANDLE_VALUE) ::CloseHandle(output->file);
   if (!output->temporary.empty()) ::DeleteFileW(output->temporary.c_str());
   delete output;

@@ -12,8 +12,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 // The build may run on Linux with the tests under Wine, which shows / as drive Z:.

@@ -11,7 +11,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
 using namespace testing_support;
 
 struct SameFileCase {
@@ -41,16 +40,18 @@ fs::path HardLink(const fs::path& output) {
   return output.parent_path() / "hard.txt";
 }
 
+#ifndef _WIN32
+// Windows allows symbolic links to administrators only.
 fs::path SymbolicLink(const fs::path& output) {
   fs::create_symlink(output, output.parent_path() / "link.txt");
   return output.parent_path() / "link.txt";
 }
+#endif
 
 const SameFileCase kSameFileCases[] = {
     {"Itself", Itself},
     {"HardLink", HardLink},
 #ifndef _WIN32
-    // Windows allows symbolic links to administrators only.
     {"SymbolicLink", SymbolicLink},
 #endif
 };

@@ -18,7 +18,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
 
 constexpr int kSkip = 77;
 constexpr uid_t kNobody = 65534;

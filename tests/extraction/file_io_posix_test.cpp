@@ -18,7 +18,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
 using namespace testing_support;
 
 using FileIoPosixTest = TempDirTest;

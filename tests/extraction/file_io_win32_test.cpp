@@ -12,7 +12,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
 using namespace testing_support;
 
 using FileIoWin32Test = TempDirTest;

@@ -13,8 +13,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 class PipeInputTest : public TempDirTest {

@@ -14,8 +14,6 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 class RunTest : public TempDirTest {

@@ -12,7 +12,9 @@ namespace linksift::testing_support {
 // Every search kernel, whether or not this processor runs it.
 inline constexpr SearchKernel kSearchKernels[] = {SearchKernel::kScalar, SearchKernel::kAvx2};
 
-std::string KernelName(SearchKernel kernel);
+inline std::string KernelName(SearchKernel kernel) {
+  return kernel == SearchKernel::kAvx2 ? "Avx2" : "Scalar";
+}
 
 // A test whose cases run once on every search kernel: each case forces its
 // kernel, is skipped where the processor lacks it, and puts the usual one back.
