@@ -34,11 +34,20 @@ const char* ScalarSchemeSeparator(const char* p, const char* end) {
   return end;
 }
 
-template <typename Predicate>
-const char* ScalarFind(const char* p, const char* end, Predicate is_wanted) {
-  while (p < end && !is_wanted(*p)) ++p;
+template <bool (*kIsWanted)(char)>
+const char* ScalarFind(const char* p, const char* end) {
+  while (p < end && !kIsWanted(*p)) ++p;
   return p;
 }
+
+// One instruction set's three searches.
+struct Kernel {
+  const char* (*scheme_separator)(const char* begin, const char* end);
+  const char* (*link_end)(const char* begin, const char* end);
+  const char* (*line_end)(const char* begin, const char* end);
+};
+
+constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarFind<IsLinkEnd>, ScalarFind<IsLineEnd>};
 
 #ifdef LINKSIFT_HAVE_AVX2_PATH
 
@@ -88,26 +97,34 @@ LINKSIFT_AVX2 const char* Avx2Find(const char* p, const char* end) {
   for (; end - p >= 32; p += 32) {
     if (const unsigned m = kMask(Load(p))) return p + _tzcnt_u32(m);
   }
-  return ScalarFind(p, end, kIsWanted);
+  return ScalarFind<kIsWanted>(p, end);
 }
+
+constexpr Kernel kAvx2 = {Avx2SchemeSeparator, Avx2Find<LinkEndMask, IsLinkEnd>,
+                          Avx2Find<LineEndMask, IsLineEnd>};
 
 bool HasAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
 }
 
+#else
+constexpr Kernel kAvx2 = kScalar;  // never chosen: CanRunSearchKernel says no
 #endif  // LINKSIFT_HAVE_AVX2_PATH
 
 std::atomic<SearchKernel> g_kernel = [] {
   return CanRunSearchKernel(SearchKernel::kAvx2) ? SearchKernel::kAvx2 : SearchKernel::kScalar;
 }();
 
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-// One relaxed load a call: as cheap as testing a constant flag.
-bool UseAvx2() {
-  return g_kernel.load(std::memory_order_relaxed) == SearchKernel::kAvx2;
+// One relaxed load and a branch a call, as cheap as testing a constant flag;
+// both kernels' calls stay direct.
+template <auto Kernel::*kSearch>
+const char* Dispatch(const char* begin, const char* end) {
+  if (g_kernel.load(std::memory_order_relaxed) == SearchKernel::kAvx2) {
+    return (kAvx2.*kSearch)(begin, end);
+  }
+  return (kScalar.*kSearch)(begin, end);
 }
-#endif
 
 }  // namespace
 
@@ -129,24 +146,15 @@ bool ForceSearchKernel(SearchKernel kernel) {
 }
 
 const char* FindSchemeSeparator(const char* begin, const char* end) {
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (UseAvx2()) return Avx2SchemeSeparator(begin, end);
-#endif
-  return ScalarSchemeSeparator(begin, end);
+  return Dispatch<&Kernel::scheme_separator>(begin, end);
 }
 
 const char* FindLinkEnd(const char* begin, const char* end) {
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (UseAvx2()) return Avx2Find<LinkEndMask, IsLinkEnd>(begin, end);
-#endif
-  return ScalarFind(begin, end, IsLinkEnd);
+  return Dispatch<&Kernel::link_end>(begin, end);
 }
 
 const char* FindLineEnd(const char* begin, const char* end) {
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (UseAvx2()) return Avx2Find<LineEndMask, IsLineEnd>(begin, end);
-#endif
-  return ScalarFind(begin, end, IsLineEnd);
+  return Dispatch<&Kernel::line_end>(begin, end);
 }
 
 }  // namespace linksift
