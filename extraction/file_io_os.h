@@ -59,6 +59,7 @@ OutputPtr InspectTarget(const std::filesystem::path& target, TargetKind& kind);
 std::error_code OpenInPlace(Output& output);
 // A new, empty temporary file beside the target.
 std::error_code CreateTemporary(Output& output);
+// Writes at least one byte, or fails.
 std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
 // Makes the written bytes durable.
 std::error_code Flush(Output& output);
@@ -74,8 +75,8 @@ std::error_code PutInPlace(Output& output);
 // The directory a file name lives in.
 std::filesystem::path DirectoryOf(const std::filesystem::path& file);
 // Creates a file under fresh temporary names for `target` (hidden, beside it)
-// until `create` finds one that is not taken, which it reports as
-// errc::file_exists.
+// until `create` finds one that is not taken; it reports a taken one as
+// errc::file_exists. Gives up after 100 names.
 std::error_code CreateUnderFreshName(
     const std::filesystem::path& target,
     const std::function<std::error_code(const std::filesystem::path& name)>& create);

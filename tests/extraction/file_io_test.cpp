@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <system_error>
 
 #include "test_support.h"
 
@@ -22,6 +24,41 @@ TEST_F(FileIoTest, BlocksCoverTheWholeFileInOrder) {
     std::string seen;
     input.ForEachBlock(block, [&](std::string_view part) { seen.append(part); });
     EXPECT_EQ(seen, content) << "block size " << block;
+  }
+}
+
+// Another run's temporary, or anything else under the name, is never touched:
+// the next name is tried. Any other failure ends the search at once.
+TEST(TemporaryNames, AreFreshHiddenAndTriedUntilOneIsFree) {
+  struct Case {
+    int taken;          // names reported as taken before `then`
+    std::errc then;     // what the next attempt gives; errc{} for success
+    std::size_t calls;  // attempts expected
+    std::error_code result;
+  };
+  const std::error_code exists = std::make_error_code(std::errc::file_exists);
+  const std::error_code denied = std::make_error_code(std::errc::permission_denied);
+  const Case cases[] = {
+      {0, std::errc{}, 1, {}},
+      {3, std::errc{}, 4, {}},
+      {2, std::errc::permission_denied, 3, denied},
+      {1000, std::errc{}, 100, exists},
+  };
+  for (const Case& c : cases) {
+    std::set<fs::path> names;
+    const std::error_code result =
+        os::CreateUnderFreshName(fs::path("dir") / "urls.txt", [&](const fs::path& name) {
+          names.insert(name);
+          if (static_cast<int>(names.size()) <= c.taken) return exists;
+          return c.then == std::errc{} ? std::error_code() : std::make_error_code(c.then);
+        });
+    EXPECT_EQ(result, c.result) << c.taken;
+    EXPECT_EQ(names.size(), c.calls) << "every attempt a new name";
+    for (const fs::path& name : names) {
+      const std::string text = name.string();
+      EXPECT_TRUE(text.starts_with(".urls.txt.linksift-") && text.ends_with(".tmp")) << text;
+      EXPECT_EQ(name.filename(), name) << "a name beside the target, not a path";
+    }
   }
 }
 
