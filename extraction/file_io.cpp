@@ -20,7 +20,7 @@ void Check(Stage stage, const fs::path& path, std::error_code error) {
   if (error) throw ExtractionError(stage, path, error);
 }
 
-// A hidden name beside the target that no other run picks.
+// A hidden name beside the target, random so that runs seldom pick the same.
 fs::path TemporaryName(const fs::path& target) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
   constexpr char kDigits[] = "0123456789abcdef";

@@ -62,39 +62,37 @@ TEST_P(LineRuleTest, GivesTheSameOutputForEveryBlockSize) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stream, LineRuleTest,
-    testing::Combine(
-        testing::ValuesIn(kSearchKernels),
-        testing::Values(
-            StreamCase{"Empty", "", ""}, StreamCase{"NoLink", "plain\r\ntext\r\n", ""},
-            StreamCase{"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n",
-                       "http://a\r\nhttp://c\r\n"},
-            StreamCase{"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
-            StreamCase{"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
-            StreamCase{"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
-            StreamCase{"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
-            StreamCase{"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
-            StreamCase{"MarkBeforeLineEnd",
-                       "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
-            StreamCase{"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c",
-                       "http://a\r\nhttp://c\r\n"},
-            StreamCase{"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b",
-                       "http://a\r\nhttp://b\r\n"},
-            StreamCase{"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
-            StreamCase{"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok",
-                       "HtTp://ok\r\n"},
-            StreamCase{"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
-            StreamCase{"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
-            StreamCase{"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
-                       std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
-            StreamCase{"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"},
-            // Long enough to cross the vector kernels' strides.
-            StreamCase{"LongLines",
-                       std::string(70, 'x') + " http://" + std::string(70, 'a') + " " +
-                           std::string(70, 'y') + "\r\n" + std::string(33, 'z') + "http://b",
-                       "http://" + std::string(70, 'a') + "\r\nhttp://b\r\n"})),
-    KernelCaseName());
+const StreamCase kStreamCases[] = {
+    {"Empty", "", ""},
+    {"NoLink", "plain\r\ntext\r\n", ""},
+    {"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n", "http://a\r\nhttp://c\r\n"},
+    {"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
+    {"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
+    {"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
+    {"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
+    {"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
+    {"MarkBeforeLineEnd",
+     "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
+    {"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c", "http://a\r\nhttp://c\r\n"},
+    {"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b", "http://a\r\nhttp://b\r\n"},
+    {"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
+    {"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok", "HtTp://ok\r\n"},
+    {"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
+    {"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
+    {"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
+     std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
+    {"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"},
+    // Long enough to cross the vector kernels' strides.
+    {"LongLines",
+     std::string(70, 'x') + " http://" + std::string(70, 'a') + " " + std::string(70, 'y') +
+         "\r\n" + std::string(33, 'z') + "http://b",
+     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Stream, LineRuleTest,
+                         testing::Combine(testing::ValuesIn(kSearchKernels),
+                                          testing::ValuesIn(kStreamCases)),
+                         KernelCaseName());
 
 // Tests that vary by kernel alone.
 struct NoCase {
