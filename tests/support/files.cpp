@@ -22,7 +22,9 @@ std::string ReadFile(const fs::path& path) {
 std::set<std::string> Names(const fs::path& directory) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
+    // UTF-8 on every system; string() would use Windows' code page.
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace(name.begin(), name.end());
   }
   return names;
 }
