@@ -1,6 +1,9 @@
 #include "byte_search.h"
 
+#include <atomic>
 #include <cstring>
+
+#include "link_rule.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -9,6 +12,9 @@
 
 namespace linksift {
 namespace {
+
+// The kernels below look for exactly three bytes.
+static_assert(kSchemeSeparator.size() == 3);
 
 constexpr bool IsLinkEnd(char c) {
   return c == ' ' || c == '\r' || c == '\n';
@@ -19,19 +25,29 @@ constexpr bool IsLineEnd(char c) {
 
 const char* ScalarSchemeSeparator(const char* p, const char* end) {
   while (end - p >= 3) {
-    p = static_cast<const char*>(std::memchr(p, ':', static_cast<std::size_t>(end - p - 2)));
+    p = static_cast<const char*>(
+        std::memchr(p, kSchemeSeparator[0], static_cast<std::size_t>(end - p - 2)));
     if (p == nullptr) return end;
-    if (p[1] == '/' && p[2] == '/') return p;
+    if (p[1] == kSchemeSeparator[1] && p[2] == kSchemeSeparator[2]) return p;
     ++p;
   }
   return end;
 }
 
-template <typename Predicate>
-const char* ScalarFind(const char* p, const char* end, Predicate is_wanted) {
-  while (p < end && !is_wanted(*p)) ++p;
+template <bool (*kIsWanted)(char)>
+const char* ScalarFind(const char* p, const char* end) {
+  while (p < end && !kIsWanted(*p)) ++p;
   return p;
 }
+
+// One instruction set's three searches.
+struct Kernel {
+  const char* (*scheme_separator)(const char* begin, const char* end);
+  const char* (*link_end)(const char* begin, const char* end);
+  const char* (*line_end)(const char* begin, const char* end);
+};
+
+constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarFind<IsLinkEnd>, ScalarFind<IsLineEnd>};
 
 #ifdef LINKSIFT_HAVE_AVX2_PATH
 
@@ -46,11 +62,9 @@ LINKSIFT_AVX2 inline unsigned Mask(__m256i v) {
 }
 
 LINKSIFT_AVX2 inline unsigned SeparatorMask(const char* p) {
-  const __m256i colon = _mm256_set1_epi8(':');
-  const __m256i slash = _mm256_set1_epi8('/');
-  const __m256i a = _mm256_cmpeq_epi8(Load(p), colon);
-  const __m256i b = _mm256_cmpeq_epi8(Load(p + 1), slash);
-  const __m256i c = _mm256_cmpeq_epi8(Load(p + 2), slash);
+  const __m256i a = _mm256_cmpeq_epi8(Load(p), _mm256_set1_epi8(kSchemeSeparator[0]));
+  const __m256i b = _mm256_cmpeq_epi8(Load(p + 1), _mm256_set1_epi8(kSchemeSeparator[1]));
+  const __m256i c = _mm256_cmpeq_epi8(Load(p + 2), _mm256_set1_epi8(kSchemeSeparator[2]));
   return Mask(_mm256_and_si256(_mm256_and_si256(a, b), c));
 }
 
@@ -83,37 +97,64 @@ LINKSIFT_AVX2 const char* Avx2Find(const char* p, const char* end) {
   for (; end - p >= 32; p += 32) {
     if (const unsigned m = kMask(Load(p))) return p + _tzcnt_u32(m);
   }
-  return ScalarFind(p, end, kIsWanted);
+  return ScalarFind<kIsWanted>(p, end);
 }
 
-const bool kHasAvx2 = [] {
+constexpr Kernel kAvx2 = {Avx2SchemeSeparator, Avx2Find<LinkEndMask, IsLinkEnd>,
+                          Avx2Find<LineEndMask, IsLineEnd>};
+
+bool HasAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+}
+
+#else
+constexpr Kernel kAvx2 = kScalar;  // never chosen: CanRunSearchKernel says no
+#endif  // LINKSIFT_HAVE_AVX2_PATH
+
+std::atomic<SearchKernel> g_kernel = [] {
+  return CanRunSearchKernel(SearchKernel::kAvx2) ? SearchKernel::kAvx2 : SearchKernel::kScalar;
 }();
 
-#endif  // LINKSIFT_HAVE_AVX2_PATH
+// One relaxed load and a branch a call, as cheap as testing a constant flag;
+// both kernels' calls stay direct.
+template <auto Kernel::*kSearch>
+const char* Dispatch(const char* begin, const char* end) {
+  if (g_kernel.load(std::memory_order_relaxed) == SearchKernel::kAvx2) {
+    return (kAvx2.*kSearch)(begin, end);
+  }
+  return (kScalar.*kSearch)(begin, end);
+}
 
 }  // namespace
 
-const char* FindSchemeSeparator(const char* begin, const char* end) {
+SearchKernel ActiveSearchKernel() {
+  return g_kernel.load(std::memory_order_relaxed);
+}
+
+bool CanRunSearchKernel(SearchKernel kernel) {
 #ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (kHasAvx2) return Avx2SchemeSeparator(begin, end);
+  if (kernel == SearchKernel::kAvx2) return HasAvx2();
 #endif
-  return ScalarSchemeSeparator(begin, end);
+  return kernel == SearchKernel::kScalar;
+}
+
+bool ForceSearchKernel(SearchKernel kernel) {
+  if (!CanRunSearchKernel(kernel)) return false;
+  g_kernel.store(kernel, std::memory_order_relaxed);
+  return true;
+}
+
+const char* FindSchemeSeparator(const char* begin, const char* end) {
+  return Dispatch<&Kernel::scheme_separator>(begin, end);
 }
 
 const char* FindLinkEnd(const char* begin, const char* end) {
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (kHasAvx2) return Avx2Find<LinkEndMask, IsLinkEnd>(begin, end);
-#endif
-  return ScalarFind(begin, end, IsLinkEnd);
+  return Dispatch<&Kernel::link_end>(begin, end);
 }
 
 const char* FindLineEnd(const char* begin, const char* end) {
-#ifdef LINKSIFT_HAVE_AVX2_PATH
-  if (kHasAvx2) return Avx2Find<LineEndMask, IsLineEnd>(begin, end);
-#endif
-  return ScalarFind(begin, end, IsLineEnd);
+  return Dispatch<&Kernel::line_end>(begin, end);
 }
 
 }  // namespace linksift

@@ -22,17 +22,19 @@ ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::e
       code_(code) {}
 
 const char* Describe(Stage stage) {
-  switch (stage) {
-    case Stage::kOpenInput:
-      return "cannot open the input";
-    case Stage::kCreateOutput:
-      return "cannot create the output beside";
-    case Stage::kRead:
-      return "cannot read the input";
-    case Stage::kWrite:
-      return "cannot write the output";
-    case Stage::kReplace:
-      return "cannot replace the output";
+  struct Name {
+    Stage stage;
+    const char* text;
+  };
+  static constexpr Name kNames[] = {
+      {Stage::kOpenInput, "cannot open the input"},
+      {Stage::kCreateOutput, "cannot create the output beside"},
+      {Stage::kRead, "cannot read the input"},
+      {Stage::kWrite, "cannot write the output"},
+      {Stage::kReplace, "cannot replace the output"},
+  };
+  for (const Name& name : kNames) {
+    if (name.stage == stage) return name.text;
   }
   return "cannot process";
 }

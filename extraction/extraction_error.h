@@ -41,6 +41,7 @@ class ExtractionCancelled : public std::exception {
 const char* Describe(Stage stage);
 
 // The system's text for `code` in UTF-8, whatever code page the system uses.
+// Each system's file layer defines it (file_io_posix.cpp, file_io_win32.cpp).
 std::string SystemReason(std::error_code code);
 
 }  // namespace linksift

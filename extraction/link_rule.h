@@ -11,6 +11,9 @@ using LinkCount = std::uint64_t;
 
 // The bytes that start a link, matched with A-Z folded to a-z.
 inline constexpr std::string_view kLinkPrefix = "http://";
+// Its two parts: the scanner looks for the separator, then for the scheme before it.
+inline constexpr std::string_view kLinkScheme = kLinkPrefix.substr(0, kLinkPrefix.find(':'));
+inline constexpr std::string_view kSchemeSeparator = kLinkPrefix.substr(kLinkScheme.size());
 
 // True for the marks that are dropped once from the end of a link.
 constexpr bool IsTrailingMark(char c) {

@@ -8,15 +8,29 @@
 namespace linksift {
 namespace {
 
-// The four bytes before a "://" spell "http" in any case. Setting bit 5 folds
-// exactly A-Z onto a-z for these letters and maps no other byte onto them.
-bool IsHttpBefore(const char* separator) {
-  return (separator[-4] | 0x20) == 'h' && (separator[-3] | 0x20) == 't' &&
-         (separator[-2] | 0x20) == 't' && (separator[-1] | 0x20) == 'p';
+// Setting bit 5 folds exactly A-Z onto a-z for these letters and maps no
+// other byte onto them.
+constexpr bool IsLowerCaseWord(std::string_view word) {
+  for (const char c : word) {
+    if (c < 'a' || c > 'z') return false;
+  }
+  return true;
+}
+static_assert(IsLowerCaseWord(kLinkScheme));
+
+// The bytes before a separator spell the scheme in any case.
+bool IsSchemeBefore(const char* separator) {
+  const char* p = separator - kLinkScheme.size();
+  for (std::size_t i = 0; i < kLinkScheme.size(); ++i) {
+    if ((p[i] | 0x20) != kLinkScheme[i]) return false;
+  }
+  return true;
 }
 
 bool IsPrefixAt(const char* p) {
-  return p[4] == ':' && p[5] == '/' && p[6] == '/' && IsHttpBefore(p + 4);
+  const char* separator = p + kLinkScheme.size();
+  return std::memcmp(separator, kSchemeSeparator.data(), kSchemeSeparator.size()) == 0 &&
+         IsSchemeBefore(separator);
 }
 
 }  // namespace
@@ -49,7 +63,8 @@ void LinkScanner::Finish() {
 }
 
 // Looks for a prefix that ends in the first bytes of this block and starts in
-// the bytes before it. Search() takes over from the fifth byte on.
+// the bytes before it. Search() takes over where a whole scheme fits before
+// a separator.
 const char* LinkScanner::ScanSeam(const char* begin, const char* end) {
   const std::size_t fresh = std::min<std::size_t>(kTail, static_cast<std::size_t>(end - begin));
   char window[2 * kTail];
@@ -66,14 +81,14 @@ const char* LinkScanner::ScanSeam(const char* begin, const char* end) {
 }
 
 const char* LinkScanner::Search(const char* pos, const char* begin, const char* end) {
-  // A separator closer than four bytes to the block's start was ScanSeam's to find.
-  const char* from = std::max(pos, begin + 4);
+  // A separator closer than the scheme's length to the block's start was ScanSeam's to find.
+  const char* from = std::max(pos, begin + kLinkScheme.size());
   while (from < end) {
     const char* separator = FindSchemeSeparator(from, end);
     if (separator == end) break;
-    if (IsHttpBefore(separator)) {
+    if (IsSchemeBefore(separator)) {
       state_ = State::kInLink;
-      return separator - 4;
+      return separator - kLinkScheme.size();
     }
     from = separator + 1;
   }

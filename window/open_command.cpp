@@ -4,17 +4,9 @@
 
 #include "error_text.h"
 #include "texts.h"
+#include "utf16.h"
 
 namespace linksift {
-namespace {
-
-// The texts are UTF-8; on Windows a plain std::string would be read in the
-// system's code page instead.
-std::filesystem::path PathFromUtf8(std::string_view text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-}  // namespace
 
 void ShowInstructions(TextLabel& label) {
   label.SetText(BuildInstructionText());

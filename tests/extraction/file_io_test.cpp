@@ -1,28 +1,23 @@
 #include "file_io.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <set>
 #include <string>
-#include <thread>
+#include <system_error>
 
-#include "extract.h"
 #include "test_support.h"
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
+using namespace testing_support;
 
-using FileIoTest = testing_support::TempDirTest;
+using FileIoTest = TempDirTest;
 
 TEST_F(FileIoTest, BlocksCoverTheWholeFileInOrder) {
   std::string content;
   for (int i = 0; content.size() < 100'000; ++i) content += std::to_string(i) + ' ';
-  std::ofstream(dir_ / "in.txt", std::ios::binary) << content;
+  WriteFile(dir_ / "in.txt", content);
   for (const std::size_t block : {std::size_t{1000}, std::size_t{4096}, std::size_t{1} << 20}) {
     InputFile input(dir_ / "in.txt");
     EXPECT_EQ(input.size(), content.size());
@@ -32,40 +27,39 @@ TEST_F(FileIoTest, BlocksCoverTheWholeFileInOrder) {
   }
 }
 
-// A file cut short while it is being read is a read error, never a crash
-// and never a quietly shorter input.
-TEST_F(FileIoTest, FileTruncatedDuringTheRunIsAReadError) {
-  const long page = ::sysconf(_SC_PAGESIZE);
-  std::ofstream(dir_ / "in.txt", std::ios::binary) << std::string(3 * page, 'x');
-  InputFile input(dir_ / "in.txt");
-  try {
-    input.ForEachBlock(page, [&](std::string_view part) {
-      fs::resize_file(dir_ / "in.txt", 0);
-      volatile char touch = part[0];
-      (void)touch;
-    });
-    FAIL() << "no error";
-  } catch (const ExtractionError& e) {
-    EXPECT_EQ(e.stage(), Stage::kRead);
-    EXPECT_EQ(e.code(), std::errc::io_error);
+// Another run's temporary, or anything else under the name, is never touched:
+// the next name is tried. Any other failure ends the search at once.
+TEST(TemporaryNames, AreFreshHiddenAndTriedUntilOneIsFree) {
+  struct Case {
+    int taken;          // names reported as taken before `then`
+    std::errc then;     // what the next attempt gives; errc{} for success
+    std::size_t calls;  // attempts expected
+    std::error_code result;
+  };
+  const std::error_code exists = std::make_error_code(std::errc::file_exists);
+  const std::error_code denied = std::make_error_code(std::errc::permission_denied);
+  const Case cases[] = {
+      {0, std::errc{}, 1, {}},
+      {3, std::errc{}, 4, {}},
+      {2, std::errc::permission_denied, 3, denied},
+      {1000, std::errc{}, 100, exists},
+  };
+  for (const Case& c : cases) {
+    std::set<fs::path> names;
+    const std::error_code result =
+        os::CreateUnderFreshName(fs::path("dir") / "urls.txt", [&](const fs::path& name) {
+          names.insert(name);
+          if (static_cast<int>(names.size()) <= c.taken) return exists;
+          return c.then == std::errc{} ? std::error_code() : std::make_error_code(c.then);
+        });
+    EXPECT_EQ(result, c.result) << c.taken;
+    EXPECT_EQ(names.size(), c.calls) << "every attempt a new name";
+    for (const fs::path& name : names) {
+      const std::string text = name.string();
+      EXPECT_TRUE(text.starts_with(".urls.txt.linksift-") && text.ends_with(".tmp")) << text;
+      EXPECT_EQ(name.filename(), name) << "a name beside the target, not a path";
+    }
   }
-}
-
-// Devices and pipes are written as they are; replacing one with a file would be wrong.
-TEST_F(FileIoTest, PipeOutputIsWrittenInPlace) {
-  const fs::path fifo = dir_ / "pipe";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::ofstream(dir_ / "in.txt", std::ios::binary) << "a http://x\r\n";
-  std::string received;
-  std::thread reader([&] {
-    std::ifstream in(fifo, std::ios::binary);
-    received.assign(std::istreambuf_iterator<char>(in), {});
-  });
-  EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", fifo), 1u);
-  reader.join();
-  EXPECT_EQ(received, "http://x\r\n");
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 namespace linksift {
 namespace {
+using namespace testing_support;
 
 class StringSink final : public LinkSink {
  public:
@@ -46,12 +47,13 @@ struct StreamCase {
   std::string output;
 };
 
-class LineRuleTest : public testing::TestWithParam<StreamCase> {};
+using LineRuleTest = KernelTest<StreamCase>;
 
 // Every case at every block size, so prefixes, CR LF pairs and trailing marks
-// all land on block edges somewhere.
+// all land on block edges somewhere; and on every search kernel, so they land
+// on vector edges too.
 TEST_P(LineRuleTest, GivesTheSameOutputForEveryBlockSize) {
-  const StreamCase& c = GetParam();
+  const StreamCase& c = TestCase();
   const auto lines = static_cast<LinkCount>(std::count(c.output.begin(), c.output.end(), '\n'));
   for (std::size_t block = 1; block <= c.input.size() + 1; ++block) {
     const ScanResult got = ScanInBlocks(c.input, block);
@@ -60,36 +62,49 @@ TEST_P(LineRuleTest, GivesTheSameOutputForEveryBlockSize) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stream, LineRuleTest,
-    testing::Values(
-        StreamCase{"Empty", "", ""}, StreamCase{"NoLink", "plain\r\ntext\r\n", ""},
-        StreamCase{"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n", "http://a\r\nhttp://c\r\n"},
-        StreamCase{"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
-        StreamCase{"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
-        StreamCase{"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
-        StreamCase{"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
-        StreamCase{"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
-        StreamCase{"MarkBeforeLineEnd",
-                   "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
-        StreamCase{"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c",
-                   "http://a\r\nhttp://c\r\n"},
-        StreamCase{"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b",
-                   "http://a\r\nhttp://b\r\n"},
-        StreamCase{"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
-        StreamCase{"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok", "HtTp://ok\r\n"},
-        StreamCase{"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
-        StreamCase{"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
-        StreamCase{"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
-                   std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
-        StreamCase{"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"}),
-    [](const auto& info) { return info.param.name; });
+const StreamCase kStreamCases[] = {
+    {"Empty", "", ""},
+    {"NoLink", "plain\r\ntext\r\n", ""},
+    {"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n", "http://a\r\nhttp://c\r\n"},
+    {"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
+    {"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
+    {"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
+    {"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
+    {"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
+    {"MarkBeforeLineEnd",
+     "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
+    {"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c", "http://a\r\nhttp://c\r\n"},
+    {"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b", "http://a\r\nhttp://b\r\n"},
+    {"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
+    {"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok", "HtTp://ok\r\n"},
+    {"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
+    {"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
+    {"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
+     std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
+    {"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"},
+    // Long enough to cross the vector kernels' strides.
+    {"LongLines",
+     std::string(70, 'x') + " http://" + std::string(70, 'a') + " " + std::string(70, 'y') +
+         "\r\n" + std::string(33, 'z') + "http://b",
+     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\n"},
+};
 
-TEST(LinkScanner, AgreesWithExtractLinkOnRandomText) {
+INSTANTIATE_TEST_SUITE_P(Stream, LineRuleTest,
+                         testing::Combine(testing::ValuesIn(kSearchKernels),
+                                          testing::ValuesIn(kStreamCases)),
+                         KernelCaseName());
+
+// Tests that vary by kernel alone.
+struct NoCase {
+  std::string name;
+};
+using ScannerTest = KernelTest<NoCase>;
+
+TEST_P(ScannerTest, AgreesWithExtractLinkOnRandomText) {
   std::mt19937_64 random(20261207);
   for (int round = 0; round < 300; ++round) {
-    const std::string input = testing_support::RandomText(random, random() % 3000);
-    const std::string expected = testing_support::ReferenceOutput(input);
+    const std::string input = RandomText(random, random() % 3000);
+    const std::string expected = ReferenceOutput(input);
     // Varying piece sizes, from single bytes to whole buffers.
     const std::size_t limit = std::size_t{1} << (random() % 12);
     const ScanResult got = Scan(input, [&] { return 1 + random() % limit; });
@@ -97,7 +112,7 @@ TEST(LinkScanner, AgreesWithExtractLinkOnRandomText) {
   }
 }
 
-TEST(LinkScanner, StreamsALinkLongerThanAnyBlock) {
+TEST_P(ScannerTest, StreamsALinkLongerThanAnyBlock) {
   std::string input = "x http://";
   input.append(5'000'000, 'a');
   input.append(".");
@@ -106,6 +121,11 @@ TEST(LinkScanner, StreamsALinkLongerThanAnyBlock) {
   EXPECT_EQ(got.output.size(), 7 + 5'000'000 + 2u);
   EXPECT_EQ(got.output.substr(got.output.size() - 3), "a\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, ScannerTest,
+                         testing::Combine(testing::ValuesIn(kSearchKernels),
+                                          testing::Values(NoCase{"All"})),
+                         KernelCaseName());
 
 }  // namespace
 }  // namespace linksift

@@ -14,20 +14,11 @@
 
 namespace linksift {
 namespace {
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using testing_support::Names;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
-class RunTest : public testing_support::TempDirTest {
+class RunTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    TempDirTest::SetUp();
-    output_ = dir_ / "urls.txt";
-  }
-
-  fs::path output_;
+  const fs::path output_ = dir_ / "urls.txt";
 };
 
 struct RunCase {
@@ -63,9 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunTest, MatchesTheLineByLineRuleOnALargeRandomFile) {
   std::mt19937_64 random(7);
-  const std::string input = testing_support::RandomText(random, 3'000'000);
+  const std::string input = RandomText(random, 3'000'000);
   WriteFile(dir_ / "in.txt", input);
-  const std::string expected = testing_support::ReferenceOutput(input);
+  const std::string expected = ReferenceOutput(input);
   ExtractLinksFromFile(dir_ / "in.txt", output_);
   EXPECT_EQ(ReadFile(output_), expected);
 }
@@ -77,25 +68,28 @@ TEST_F(RunTest, CountsBeyondSixteenBits) {
   EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", output_), 70'000u);
 }
 
-class RunCancelTest : public testing_support::TempDirTest {
+// A run over one line whose link runs through the whole file, then a short one.
+class LongRunTest : public TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
-    input_ = dir_ / "in.txt";
-    output_ = dir_ / "urls.txt";
-    // One line whose link runs through the whole file, then a short one.
     WriteFile(input_, "see http://" + std::string(1 << 20, 'a') + "\r\nhttp://b\r\n");
     WriteFile(output_, "old\r\n");
   }
 
-  void ExpectUntouched() {
-    EXPECT_EQ(ReadFile(output_), "old\r\n");
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
+  // Reports after every block of 4 KiB.
+  static RunOptions EveryBlock() {
+    RunOptions options;
+    options.block_size = 4096;
+    options.progress_interval = {};
+    return options;
   }
 
-  fs::path input_;
-  fs::path output_;
+  const fs::path input_ = dir_ / "in.txt";
+  const fs::path output_ = dir_ / "urls.txt";
 };
+
+using RunCancelTest = LongRunTest;
+using RunProgressTest = LongRunTest;
 
 // Cancels once the run has read `at` bytes: 0 stops it before the first
 // block, the middle falls inside the long link, the size is the very end.
@@ -103,23 +97,20 @@ TEST_F(RunCancelTest, AtAnyPointKeepsTheOldOutput) {
   const std::uint64_t size = fs::file_size(input_);
   for (const std::uint64_t at : {std::uint64_t{0}, size / 2, size}) {
     std::atomic<bool> cancel{at == 0};
-    RunOptions options;
-    options.block_size = 4096;
-    options.progress_interval = {};
+    RunOptions options = EveryBlock();
     options.cancel = &cancel;
     options.on_progress = [&](std::uint64_t done, std::uint64_t) {
       if (done >= at) cancel = true;
     };
     EXPECT_THROW(ExtractLinksFromFile(input_, output_, options), ExtractionCancelled) << at;
-    ExpectUntouched();
+    EXPECT_EQ(ReadFile(output_), "old\r\n");
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "urls.txt"}));
   }
 }
 
-TEST_F(RunCancelTest, ProgressRisesToTheFileSize) {
+TEST_F(RunProgressTest, RisesToTheFileSize) {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-  RunOptions options;
-  options.block_size = 4096;
-  options.progress_interval = {};
+  RunOptions options = EveryBlock();
   options.on_progress = [&](std::uint64_t done, std::uint64_t total) {
     calls.emplace_back(done, total);
   };
@@ -130,10 +121,9 @@ TEST_F(RunCancelTest, ProgressRisesToTheFileSize) {
   EXPECT_EQ(calls.back(), std::make_pair(size, size));
 }
 
-TEST_F(RunCancelTest, ProgressCallsAreThrottled) {
+TEST_F(RunProgressTest, CallsAreThrottled) {
   int calls = 0;
-  RunOptions options;
-  options.block_size = 4096;
+  RunOptions options = EveryBlock();
   options.progress_interval = 1h;
   options.on_progress = [&](std::uint64_t, std::uint64_t) { ++calls; };
   ExtractLinksFromFile(input_, output_, options);

@@ -21,7 +21,6 @@
 #include "texts.h"
 #include "utf16.h"
 #include "win32_open_dialog.h"
-#include "win32_test_support.h"
 
 namespace linksift {
 namespace {

@@ -1,8 +1,16 @@
 #include "utf16.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 
 namespace linksift {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+#ifdef _WIN32
 
 std::wstring Widen(std::string_view utf8) {
   if (utf8.empty()) return {};
@@ -23,8 +31,6 @@ std::string Narrow(std::wstring_view utf16) {
   return narrow;
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-  return std::filesystem::path(Widen(utf8));
-}
+#endif  // _WIN32
 
 }  // namespace linksift

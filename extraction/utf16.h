@@ -6,12 +6,14 @@
 
 namespace linksift {
 
-// The window's texts are UTF-8; the system's "W" functions take UTF-16.
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
-
 // A path from its UTF-8 text. std::filesystem::path would read a narrow
 // string in the system's code page on Windows.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+#ifdef _WIN32
+// Texts are UTF-8; the system's "W" functions take and give UTF-16.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+#endif
 
 }  // namespace linksift

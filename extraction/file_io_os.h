@@ -1,0 +1,88 @@
+#pragma once
+
+// What each system's file layer gives the shared one (file_io.cpp), which
+// decides the order of the steps and the stage a failure belongs to.
+// file_io_posix.cpp and file_io_win32.cpp define it; every function returns
+// the system's reason for a failure, or an empty error_code.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
+namespace linksift::os {
+
+using Consumer = std::function<void(std::string_view)>;
+
+// An input file open for reading, as the system keeps it.
+struct Input;
+// A replacement in the making: the target's facts, the open temporary and its
+// name. Letting one go removes the temporary.
+struct Output;
+
+void Release(Input* input) noexcept;
+void Release(Output* output) noexcept;
+struct Releaser {
+  template <typename Open>
+  void operator()(Open* open) const noexcept {
+    Release(open);
+  }
+};
+using InputPtr = std::unique_ptr<Input, Releaser>;
+using OutputPtr = std::unique_ptr<Output, Releaser>;
+
+struct InputFacts {
+  std::uint64_t size = 0;  // 0 when the input has none
+  bool regular = false;    // a file on disk rather than a pipe or device
+};
+
+// `cancellable`: the reader will ask AwaitData whether a pipe has bytes for it.
+std::error_code OpenInput(const std::filesystem::path& path, bool cancellable, InputPtr& input,
+                          InputFacts& facts);
+// Reads up to `size` bytes; `got` is 0 at the end.
+std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got);
+// Waits a short while for a pipe's next bytes; `ready` once a read would not block.
+std::error_code AwaitData(Input& input, bool& ready);
+// Hands a regular file to `consume` straight from memory, in windows of about
+// `block_size` bytes. False when the system cannot map it: then read it.
+bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
+                   const Consumer& consume, std::error_code& error);
+
+enum class TargetKind { kMissing, kFile, kDirectory, kDevice };
+
+// Looks at `target`, following symbolic links where the system has them.
+OutputPtr InspectTarget(const std::filesystem::path& target, TargetKind& kind);
+// A device or a pipe, written to directly.
+std::error_code OpenInPlace(Output& output);
+// A new, empty temporary file beside the target.
+std::error_code CreateTemporary(Output& output);
+// Writes at least one byte, or fails.
+std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
+// Makes the written bytes durable.
+std::error_code Flush(Output& output);
+// Readies the temporary for its rename: gives it a name, or keeps it from
+// vanishing with its handle.
+std::error_code Settle(Output& output);
+std::error_code Close(Output& output);
+// Renames the closed temporary over the target.
+std::error_code PutInPlace(Output& output);
+
+// Shared by both systems (file_io.cpp).
+
+// The directory a file name lives in.
+std::filesystem::path DirectoryOf(const std::filesystem::path& file);
+// Creates a file under fresh temporary names for `target` (hidden, beside it)
+// until `create` finds one that is not taken; it reports a taken one as
+// errc::file_exists. Gives up after 100 names.
+std::error_code CreateUnderFreshName(
+    const std::filesystem::path& target,
+    const std::function<std::error_code(const std::filesystem::path& name)>& create);
+
+inline std::error_code SystemError(int code) {
+  return std::error_code(code, std::system_category());
+}
+
+}  // namespace linksift::os

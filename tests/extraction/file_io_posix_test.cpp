@@ -1,0 +1,87 @@
+// What the POSIX file layer does beyond the shared cases: mapped input,
+// devices and pipes as output, symbolic links and file modes.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "extract.h"
+#include "file_io.h"
+#include "test_support.h"
+
+namespace linksift {
+namespace {
+using namespace testing_support;
+
+using FileIoPosixTest = TempDirTest;
+
+// A file cut short while it is being read is a read error, never a crash
+// and never a quietly shorter input.
+TEST_F(FileIoPosixTest, FileTruncatedDuringTheRunIsAReadError) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  WriteFile(dir_ / "in.txt", std::string(3 * page, 'x'));
+  InputFile input(dir_ / "in.txt");
+  try {
+    input.ForEachBlock(page, [&](std::string_view part) {
+      fs::resize_file(dir_ / "in.txt", 0);
+      volatile char touch = part[0];
+      (void)touch;
+    });
+    FAIL() << "no error";
+  } catch (const ExtractionError& e) {
+    EXPECT_EQ(e.stage(), Stage::kRead);
+    EXPECT_EQ(e.code(), std::errc::io_error);
+  }
+}
+
+// Devices and pipes are written as they are; replacing one with a file would be wrong.
+TEST_F(FileIoPosixTest, PipeOutputIsWrittenInPlace) {
+  const fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  WriteFile(dir_ / "in.txt", "a http://x\r\n");
+  std::string received;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    received.assign(std::istreambuf_iterator<char>(in), {});
+  });
+  EXPECT_EQ(ExtractLinksFromFile(dir_ / "in.txt", fifo), 1u);
+  reader.join();
+  EXPECT_EQ(received, "http://x\r\n");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"in.txt", "pipe"}));
+}
+
+TEST_F(FileIoPosixTest, FollowsASymlinkedOutput) {
+  const fs::path output = dir_ / "urls.txt";
+  fs::create_directory(dir_ / "real");
+  WriteFile(dir_ / "in.txt", "http://a");
+  fs::create_symlink("real/target.txt", output);  // dangling until the first run
+  for (int run = 0; run < 2; ++run) {
+    ExtractLinksFromFile(dir_ / "in.txt", output);
+    EXPECT_TRUE(fs::is_symlink(output));
+    EXPECT_EQ(ReadFile(dir_ / "real" / "target.txt"), "http://a\r\n");
+  }
+  EXPECT_EQ(Names(dir_ / "real"), std::set<std::string>{"target.txt"});
+}
+
+TEST_F(FileIoPosixTest, KeepsTheOldModeAndGivesNewFilesTheUsualOne) {
+  const fs::path output = dir_ / "urls.txt";
+  WriteFile(dir_ / "in.txt", "http://a");
+  const mode_t old_mask = ::umask(022);
+  ExtractLinksFromFile(dir_ / "in.txt", output);
+  EXPECT_EQ(fs::status(output).permissions(), fs::perms(0644));
+  fs::permissions(output, fs::perms(0640));
+  ExtractLinksFromFile(dir_ / "in.txt", output);
+  ::umask(old_mask);
+  EXPECT_EQ(fs::status(output).permissions(), fs::perms(0640));
+}
+
+}  // namespace
+}  // namespace linksift

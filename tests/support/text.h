@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace linksift::testing_support {
+
+// The expected run output: the first link of every line, each with CR LF.
+// Lines are split here independently of the scanner.
+std::string ReferenceOutput(std::string_view input);
+
+// Random text rich in the bytes that matter: prefixes in mixed case, marks,
+// blanks, tabs, CR, LF and arbitrary high bytes.
+std::string RandomText(std::mt19937_64& random, std::size_t size);
+
+// True when `text` is well-formed UTF-8.
+bool IsUtf8(std::string_view text);
+
+}  // namespace linksift::testing_support
