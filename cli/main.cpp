@@ -1,39 +1,142 @@
-// linksift-extract INPUT OUTPUT: a developer's driver for scripts and benchmarks.
+// linksift-extract [OPTIONS] INPUT OUTPUT: the button's run, for scripts and benchmarks.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+#endif
 
 #include "extract.h"
+#include "version.h"
 
 namespace {
 
-// Takes the arguments as the system gives them: bytes on POSIX, UTF-16 on
-// Windows, where the narrow form would lose names outside the code page.
+namespace fs = std::filesystem;
+
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+constexpr char kUsage[] =
+    "Usage: linksift-extract [OPTIONS] INPUT OUTPUT\n"
+    "Writes the first http:// link of every line of INPUT to OUTPUT, one per line\n"
+    "with CR LF, and prints how many it wrote. A file OUTPUT is replaced only once\n"
+    "the new one is complete; a device or pipe is written directly.\n"
+    "'-' is standard input as INPUT and standard output as OUTPUT; the count then\n"
+    "goes to standard error.\n"
+    "\n"
+    "Options:\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "  --         end the options: what follows are file names\n"
+    "\n"
+    "Exit status: 0 the links were written, 1 the run failed,\n"
+    "2 the command line was wrong.\n";
+
+// A name in UTF-8, for messages, whatever the system's code page.
+std::string Utf8(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
+// Writes all of `text` and flushes it; false, with errno set, when it is lost.
+bool Print(std::FILE* stream, const std::string& text) {
+  errno = 0;
+  if (std::fputs(text.c_str(), stream) < 0 || std::fflush(stream) != 0) {
+    if (errno == 0) errno = EIO;
+    return false;
+  }
+  return true;
+}
+
+int UsageError(const std::string& problem) {
+  Print(stderr, "linksift-extract: " + problem + "\nTry 'linksift-extract --help'.\n");
+  return kUsageError;
+}
+
+// The number goes where the links do not, so that they stay clean.
+int ReportCount(linksift::LinkCount count, const fs::path& output) {
+  std::FILE* stream = linksift::IsStandardOutput(output) ? stderr : stdout;
+  if (Print(stream, std::to_string(count) + "\n")) return 0;
+  const std::string reason = std::strerror(errno);
+  Print(stderr, "linksift-extract: the links were written to '" + Utf8(output) +
+                    "', but their number could not be printed: " + reason + "\n");
+  return kFailed;
+}
+
+int Extract(const fs::path& input, const fs::path& output) {
+  linksift::LinkCount count = 0;
+  try {
+    count = linksift::ExtractLinksFromFile(input, output);
+  } catch (const std::exception& e) {
+    Print(stderr, std::string("linksift-extract: ") + e.what() + "\n");
+    return kFailed;
+  }
+  return ReportCount(count, output);
+}
+
+// Options may come anywhere before "--"; "-" alone is a file name.
 template <typename Char>
 int Run(int argc, Char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: linksift-extract INPUT OUTPUT\n");
-    return 2;
+  std::vector<fs::path> operands;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const fs::path argument(argv[i]);
+    const std::string text = Utf8(argument);
+    if (options_ended || text == "-" || !text.starts_with("-")) {
+      operands.push_back(argument);
+    } else if (text == "--") {
+      options_ended = true;
+    } else if (text == "--help") {
+      return Print(stdout, kUsage) ? 0 : kFailed;
+    } else if (text == "--version") {
+      return Print(stdout, std::string("linksift-extract ") + linksift::kVersionText + "\n")
+                 ? 0
+                 : kFailed;
+    } else {
+      return UsageError("unknown option '" + text + "'");
+    }
   }
-  try {
-    const linksift::LinkCount count = linksift::ExtractLinksFromFile(
-        std::filesystem::path(argv[1]), std::filesystem::path(argv[2]));
-    std::printf("%llu\n", static_cast<unsigned long long>(count));
-    return 0;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "linksift-extract: %s\n", e.what());
-    return 1;
+  if (operands.empty()) return UsageError("missing INPUT and OUTPUT");
+  if (operands.size() == 1) return UsageError("missing OUTPUT after '" + Utf8(operands[0]) + "'");
+  if (operands.size() > 2) return UsageError("extra operand '" + Utf8(operands[2]) + "'");
+  return Extract(operands[0], operands[1]);
+}
+
+#ifndef _WIN32
+// A closed standard stream keeps its number taken, by a descriptor that
+// fails every use: a file the run opens must never take its place, and the
+// count must not vanish into one unnoticed.
+void HoldClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    if (held >= 0 && held != fd) {
+      ::dup2(held, fd);
+      ::close(held);
+    }
   }
 }
+#endif
 
 }  // namespace
 
 #ifdef _WIN32
+// UTF-16 arguments: the narrow form would lose names outside the code page.
 int wmain(int argc, wchar_t** argv) {
   return Run(argc, argv);
 }
 #else
 int main(int argc, char** argv) {
+  HoldClosedStandardStreams();
+  // A reader of the count that has left is a failure to report, not a death.
+  ::signal(SIGPIPE, SIG_IGN);
   return Run(argc, argv);
 }
 #endif

@@ -11,11 +11,24 @@ namespace {
 
 class FileSink final : public LinkSink {
  public:
-  explicit FileSink(ReplacementFile& file) : file_(file) {}
-  void Write(std::string_view bytes) override { file_.Write(bytes.data(), bytes.size()); }
+  FileSink(ReplacementFile& file, const std::filesystem::path& input)
+      : file_(file), input_(input) {}
+
+  // A long link is written straight from the mapped input; if the input
+  // shrinks meanwhile, the write finds its bytes gone ("Bad address"). That
+  // is the input's failure, and reads as the one a scan would hit.
+  void Write(std::string_view bytes) override {
+    try {
+      file_.Write(bytes.data(), bytes.size());
+    } catch (const ExtractionError& error) {
+      if (error.code() != std::errc::bad_address) throw;
+      throw ExtractionError(Stage::kRead, input_, std::make_error_code(std::errc::io_error));
+    }
+  }
 
  private:
   ReplacementFile& file_;
+  const std::filesystem::path& input_;
 };
 
 // Counts bytes, tells the caller now and then, and stops the run when asked.
@@ -55,21 +68,31 @@ class RunMonitor {
 
 LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options) {
-  std::optional<InputFile> source(std::in_place, input, options.cancel);
-  ReplacementFile target(output);
-  FileSink sink(target);
-  LinkScanner scanner(sink);
+  // Out of memory or threads, a step fails like any other: at its stage, on its file.
+  std::optional<InputFile> source;
+  AtStage(Stage::kOpenInput, input, [&] { source.emplace(input, options.cancel); });
+  std::optional<ReplacementFile> target;
+  AtStage(Stage::kCreateOutput, output, [&] { target.emplace(output, options.cancel); });
+  FileSink sink(*target, input);
+  std::optional<LinkScanner> scanner;
+  AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
   RunMonitor monitor(options, source->size());
-  source->ForEachBlock(std::max<std::size_t>(options.block_size, 1), [&](std::string_view block) {
-    monitor.Advance(block.size());
-    scanner.Feed(block);
+  AtStage(Stage::kRead, input, [&] {
+    source->ForEachBlock(std::max<std::size_t>(options.block_size, 1), [&](std::string_view block) {
+      monitor.Advance(block.size());
+      scanner->Feed(block);
+    });
   });
-  scanner.Finish();
+  scanner->Finish();
   monitor.Finish();
   // Windows cannot replace a file that is still open, and the input may be the output itself.
   source.reset();
-  target.Commit();
-  return scanner.count();
+  target->Commit();
+  return scanner->count();
+}
+
+bool IsStandardOutput(const std::filesystem::path& output) {
+  return output == "-" || os::DescriptorNamed(output) == os::kStandardOutput;
 }
 
 }  // namespace linksift

@@ -32,7 +32,14 @@ struct RunOptions {
 // with CR LF, and returns how many it wrote. CR, LF and CR LF end a line.
 // The output is replaced atomically: on any failure it keeps its old content
 // and an ExtractionError is thrown; on a cancel, ExtractionCancelled.
+// "-" is standard input as the input and standard output as the output; a
+// device, a pipe or a descriptor's name (/dev/stdout, /dev/fd/N) is written
+// directly, never replaced.
 LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options = {});
+
+// Whether `output` names this process's standard output: "-", or on POSIX
+// /dev/stdout, /dev/fd/1 or /proc/self/fd/1.
+bool IsStandardOutput(const std::filesystem::path& output);
 
 }  // namespace linksift

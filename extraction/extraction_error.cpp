@@ -5,18 +5,34 @@
 namespace linksift {
 namespace {
 
-std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code) {
-  // u8string: on Windows, string() would depend on the system's code page.
+// u8string: on Windows, string() would depend on the system's code page.
+std::string Quoted(const std::filesystem::path& path) {
   const std::u8string name = path.u8string();
-  std::string text = Describe(stage);
-  text.append(" '").append(name.begin(), name.end()).append("': ").append(SystemReason(code));
-  return text;
+  std::string text = "'";
+  return text.append(name.begin(), name.end()).append("'");
+}
+
+std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code,
+                    const char* action) {
+  std::string text;
+  if (action != nullptr) {
+    text.append(action).append(" ").append(Quoted(path));
+  } else if (stage == Stage::kCreateOutput) {
+    // Say where the temporary was to go: the folder is what the user must fix.
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    text.append("cannot create a temporary file in ").append(Quoted(folder));
+    text.append(" for ").append(Quoted(path));
+  } else {
+    text.append(Describe(stage)).append(" ").append(Quoted(path));
+  }
+  return text.append(": ").append(SystemReason(code));
 }
 
 }  // namespace
 
-ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::error_code code)
-    : std::runtime_error(Compose(stage, path, code)),
+ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
+                                 const char* action)
+    : std::runtime_error(Compose(stage, path, code, action)),
       stage_(stage),
       path_(std::move(path)),
       code_(code) {}
@@ -28,7 +44,7 @@ const char* Describe(Stage stage) {
   };
   static constexpr Name kNames[] = {
       {Stage::kOpenInput, "cannot open the input"},
-      {Stage::kCreateOutput, "cannot create the output beside"},
+      {Stage::kCreateOutput, "cannot create the output"},
       {Stage::kRead, "cannot read the input"},
       {Stage::kWrite, "cannot write the output"},
       {Stage::kReplace, "cannot replace the output"},

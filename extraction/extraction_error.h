@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -10,7 +11,7 @@ namespace linksift {
 // What a run was doing when it failed.
 enum class Stage {
   kOpenInput,     // opening the chosen file
-  kCreateOutput,  // creating the temporary file beside the output
+  kCreateOutput,  // creating the temporary file beside the output, or opening a device or pipe
   kRead,          // reading the chosen file
   kWrite,         // writing or flushing the temporary file
   kReplace,       // putting the temporary file in place of the output
@@ -19,7 +20,10 @@ enum class Stage {
 // The one error a run reports. It carries facts only; front ends choose the words.
 class ExtractionError : public std::runtime_error {
  public:
-  ExtractionError(Stage stage, std::filesystem::path path, std::error_code code);
+  // `action` words the failure for the English message when the stage's
+  // usual words would mislead ("cannot open the output").
+  ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
+                  const char* action = nullptr);
 
   Stage stage() const noexcept { return stage_; }
   const std::filesystem::path& path() const noexcept { return path_; }
@@ -39,6 +43,19 @@ class ExtractionCancelled : public std::exception {
 
 // The English name of a stage, for logs and the command-line driver.
 const char* Describe(Stage stage);
+
+// Runs `step`, turning a lack of memory or of threads into the error of
+// `stage` on `path`, so that it is reported like any other failure.
+template <typename Step>
+decltype(auto) AtStage(Stage stage, const std::filesystem::path& path, Step&& step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    throw ExtractionError(stage, path, std::make_error_code(std::errc::not_enough_memory));
+  } catch (const std::system_error& error) {
+    throw ExtractionError(stage, path, error.code());
+  }
+}
 
 // The system's text for `code` in UTF-8, whatever code page the system uses.
 // Each system's file layer defines it (file_io_posix.cpp, file_io_win32.cpp).

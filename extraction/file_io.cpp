@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "extraction_error.h"
 
@@ -16,19 +17,34 @@ namespace {
 // Windows reads and writes at most a DWORD's worth at a time.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
-void Check(Stage stage, const fs::path& path, std::error_code error) {
-  if (error) throw ExtractionError(stage, path, error);
+void Check(Stage stage, const fs::path& path, std::error_code error, const char* action = nullptr) {
+  if (error) throw ExtractionError(stage, path, error, action);
+}
+
+void StopIf(const std::atomic<bool>* cancel) {
+  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) throw ExtractionCancelled();
+}
+
+constexpr std::string_view kTemporaryInfix = ".linksift-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryDigits = 8;
+
+// "-" names a standard stream, as on every command line.
+int DescriptorOf(const fs::path& path, int standard) {
+  return path == "-" ? standard : os::DescriptorNamed(path);
 }
 
 // A hidden name beside the target, random so that runs seldom pick the same.
 fs::path TemporaryName(const fs::path& target) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
   constexpr char kDigits[] = "0123456789abcdef";
-  std::string suffix = ".linksift-";
-  for (std::uint64_t bits = random(), i = 0; i < 8; ++i, bits >>= 4) suffix += kDigits[bits & 15];
+  std::string suffix(kTemporaryInfix);
+  for (std::uint64_t bits = random(), i = 0; i < kTemporaryDigits; ++i, bits >>= 4) {
+    suffix += kDigits[bits & 15];
+  }
   fs::path name(".");
   name += target.filename().native();
-  return name += suffix + ".tmp";
+  return name += suffix.append(kTemporarySuffix);
 }
 
 }  // namespace
@@ -49,11 +65,28 @@ std::error_code CreateUnderFreshName(
   return error;
 }
 
+bool IsTemporaryNameFor(std::string_view target_name, std::string_view name) {
+  const std::size_t size =
+      1 + target_name.size() + kTemporaryInfix.size() + kTemporaryDigits + kTemporarySuffix.size();
+  if (name.size() != size || name[0] != '.') return false;
+  name.remove_prefix(1);
+  if (!name.starts_with(target_name)) return false;
+  name.remove_prefix(target_name.size());
+  if (!name.starts_with(kTemporaryInfix)) return false;
+  name.remove_prefix(kTemporaryInfix.size());
+  if (!name.ends_with(kTemporarySuffix)) return false;
+  return name.substr(0, kTemporaryDigits).find_first_not_of("0123456789abcdef") ==
+         std::string_view::npos;
+}
+
 }  // namespace os
 
 InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
     : path_(path), cancel_(cancel) {
-  Check(Stage::kOpenInput, path_, os::OpenInput(path_, cancel != nullptr, input_, facts_));
+  const int descriptor = DescriptorOf(path_, os::kStandardInput);
+  Check(Stage::kOpenInput, path_,
+        descriptor >= 0 ? os::OpenInputDescriptor(descriptor, cancel != nullptr, input_, facts_)
+                        : os::OpenInput(path_, cancel != nullptr, input_, facts_));
 }
 
 void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
@@ -68,7 +101,8 @@ void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
 
 void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
   const std::size_t chunk = std::min(block_size, kMaxTransfer);
-  const std::unique_ptr<char[]> buffer(new char[chunk]);
+  const std::unique_ptr<char[]> buffer =
+      AtStage(Stage::kRead, path_, [chunk] { return std::make_unique<char[]>(chunk); });
   for (;;) {
     if (!facts_.regular) WaitForData();
     std::size_t got = 0;
@@ -82,21 +116,47 @@ void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
 // wait for it.
 void InputFile::WaitForData() {
   for (bool ready = false; !ready;) {
-    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) throw ExtractionCancelled();
+    StopIf(cancel_);
     Check(Stage::kRead, path_, os::AwaitData(*input_, ready));
   }
 }
 
-ReplacementFile::ReplacementFile(const fs::path& target) : target_(target) {
-  os::TargetKind kind;
-  output_ = os::InspectTarget(target_, kind);
-  if (kind == os::TargetKind::kDirectory) {
-    Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory));
+ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>* cancel)
+    : target_(target), cancel_(cancel) {
+  const int descriptor = DescriptorOf(target_, os::kStandardOutput);
+  if (descriptor >= 0) {
+    in_place_ = true;
+    Check(Stage::kCreateOutput, target_, os::AdoptOutputDescriptor(descriptor, output_),
+          "cannot write to the output");
+  } else {
+    os::TargetKind kind = os::TargetKind::kMissing;
+    Check(Stage::kCreateOutput, target_, os::InspectTarget(target_, output_, kind),
+          "cannot follow the output");
+    Open(kind);
   }
-  // A device or a pipe has no content to keep, and replacing it would be wrong.
+}
+
+void ReplacementFile::Open(os::TargetKind kind) {
+  if (kind == os::TargetKind::kDirectory) {
+    Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory),
+          "cannot replace the output");
+  }
+  // A device or a pipe has no content to keep, and replacing it would be
+  // wrong; a descriptor given by name is already open.
   in_place_ = kind == os::TargetKind::kDevice;
-  Check(Stage::kCreateOutput, target_,
-        in_place_ ? os::OpenInPlace(*output_) : os::CreateTemporary(*output_));
+  if (!in_place_) {
+    // A write-protected output stays as it is, as it would if written in place.
+    Check(Stage::kCreateOutput, target_, os::CheckWritable(*output_),
+          "cannot replace the write-protected output");
+    return Check(Stage::kCreateOutput, target_, os::CreateTemporary(*output_));
+  }
+  // A pipe nobody reads yet is waited for, as a shell's redirection would.
+  for (bool ready = false; !ready;) {
+    StopIf(cancel_);
+    Check(Stage::kCreateOutput, target_, os::OpenInPlace(*output_, ready),
+          "cannot open the output");
+    if (!ready) os::Pause();
+  }
 }
 
 void ReplacementFile::Write(const char* data, std::size_t size) {
@@ -106,6 +166,11 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
           os::WriteSome(*output_, data, std::min(size, kMaxTransfer), written));
     data += written;
     size -= written;
+    // A pipe whose reader has stalled must not hold a cancel up.
+    for (bool ready = written > 0; !ready;) {
+      StopIf(cancel_);
+      Check(Stage::kWrite, target_, os::AwaitRoom(*output_, ready));
+    }
   }
 }
 

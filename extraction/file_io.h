@@ -14,7 +14,8 @@ namespace linksift {
 // The operating system's side of a run. Every failure throws ExtractionError.
 
 // A file read from start to end. A wait for a pipe's next bytes ends with
-// ExtractionCancelled once `cancel` is set.
+// ExtractionCancelled once `cancel` is set. "-" is standard input, and a
+// descriptor's name (/dev/stdin, /dev/fd/N) is read through that descriptor.
 class InputFile {
  public:
   explicit InputFile(const std::filesystem::path& path, const std::atomic<bool>* cancel = nullptr);
@@ -39,17 +40,25 @@ class InputFile {
 
 // A replacement for `target`, written to a temporary file in the same
 // directory and put in place by Commit(). Until then the target is untouched;
-// a replacement that is never committed leaves nothing behind.
+// a replacement that is never committed leaves nothing behind. A device or
+// pipe is written directly, and so is "-" (standard output) or a descriptor's
+// name (/dev/stdout, /dev/fd/N): the file behind one is never replaced. A
+// wait for a pipe's reader, or for room in it, ends with ExtractionCancelled
+// once `cancel` is set.
 class ReplacementFile {
  public:
-  explicit ReplacementFile(const std::filesystem::path& target);
+  explicit ReplacementFile(const std::filesystem::path& target,
+                           const std::atomic<bool>* cancel = nullptr);
 
   void Write(const char* data, std::size_t size);
   // Makes the content durable and puts it in place of the target.
   void Commit();
 
  private:
+  void Open(os::TargetKind kind);
+
   std::filesystem::path target_;  // as given, for messages
+  const std::atomic<bool>* cancel_;
   os::OutputPtr output_;
   bool in_place_ = false;  // a device or pipe, written to directly
 };

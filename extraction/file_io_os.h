@@ -36,12 +36,24 @@ using OutputPtr = std::unique_ptr<Output, Releaser>;
 
 struct InputFacts {
   std::uint64_t size = 0;  // 0 when the input has none
-  bool regular = false;    // a file on disk rather than a pipe or device
+  bool regular = false;    // a file on disk, read from its start, rather than a pipe or device
 };
+
+// The standard streams by number: 0 input, 1 output, 2 error.
+inline constexpr int kStandardInput = 0;
+inline constexpr int kStandardOutput = 1;
+
+// The descriptor a name stands for (/dev/stdout, /dev/fd/N, /proc/self/fd/N),
+// or -1. Such a name is written or read through the descriptor, never
+// resolved to the file behind it. Windows has no such names.
+int DescriptorNamed(const std::filesystem::path& path);
 
 // `cancellable`: the reader will ask AwaitData whether a pipe has bytes for it.
 std::error_code OpenInput(const std::filesystem::path& path, bool cancellable, InputPtr& input,
                           InputFacts& facts);
+// Reads from an open descriptor of this process (a copy of it: the original stays open).
+std::error_code OpenInputDescriptor(int descriptor, bool cancellable, InputPtr& input,
+                                    InputFacts& facts);
 // Reads up to `size` bytes; `got` is 0 at the end.
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got);
 // Waits a short while for a pipe's next bytes; `ready` once a read would not block.
@@ -53,14 +65,24 @@ bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
 
 enum class TargetKind { kMissing, kFile, kDirectory, kDevice };
 
-// Looks at `target`, following symbolic links where the system has them.
-OutputPtr InspectTarget(const std::filesystem::path& target, TargetKind& kind);
-// A device or a pipe, written to directly.
-std::error_code OpenInPlace(Output& output);
+// Looks at `target`, following symbolic links where the system has them. A
+// link that leads to a descriptor's name gives that descriptor, as kDevice,
+// already open.
+std::error_code InspectTarget(const std::filesystem::path& target, OutputPtr& output,
+                              TargetKind& kind);
+// Writes to an open descriptor of this process, as it is, append mode and all.
+std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output);
+// A device or a pipe, written to directly. `ready` stays false while a pipe
+// has no reader yet: try again after a while.
+std::error_code OpenInPlace(Output& output, bool& ready);
+// Refuses to replace an existing target that is write-protected.
+std::error_code CheckWritable(Output& output);
 // A new, empty temporary file beside the target.
 std::error_code CreateTemporary(Output& output);
-// Writes at least one byte, or fails.
+// Writes up to `size` bytes; `written` is 0 when a pipe is full: AwaitRoom then.
 std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
+// Waits a short while for room in a full pipe; `ready` once a write would not block.
+std::error_code AwaitRoom(Output& output, bool& ready);
 // Makes the written bytes durable.
 std::error_code Flush(Output& output);
 // Readies the temporary for its rename: gives it a name, or keeps it from
@@ -69,6 +91,8 @@ std::error_code Settle(Output& output);
 std::error_code Close(Output& output);
 // Renames the closed temporary over the target.
 std::error_code PutInPlace(Output& output);
+// Waits a moment, for loops that poll.
+void Pause();
 
 // Shared by both systems (file_io.cpp).
 
@@ -80,6 +104,8 @@ std::filesystem::path DirectoryOf(const std::filesystem::path& file);
 std::error_code CreateUnderFreshName(
     const std::filesystem::path& target,
     const std::function<std::error_code(const std::filesystem::path& name)>& create);
+// Whether `name` has the form of a temporary name for a target named `target_name`.
+bool IsTemporaryNameFor(std::string_view target_name, std::string_view name);
 
 inline std::error_code SystemError(int code) {
   return std::error_code(code, std::system_category());

@@ -1,13 +1,21 @@
 // The file layer's system calls on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <setjmp.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 
+#include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -26,74 +34,210 @@ std::string SystemReason(std::error_code code) {
 namespace os {
 namespace {
 
+// As many symbolic links as the kernel follows in one name.
+constexpr int kMaxLinks = 40;
+
 std::error_code LastError() {
   return SystemError(errno);
 }
 
+// A copy of a descriptor of this process, out of the standard streams' way.
+int CopyDescriptor(int descriptor) {
+  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+}
+
 // Follows symbolic links by hand so that a link to a file that does not exist
-// yet still leads to where the file belongs.
-fs::path ResolveLinks(fs::path path) {
-  for (int hops = 0; hops < 40; ++hops) {
+// yet still leads to where the file belongs. Stops at a descriptor's name:
+// /dev/stdout leads on to "pipe:[N]" or to the file behind the descriptor,
+// which must never be replaced.
+std::error_code ResolveLinks(fs::path& path, int& descriptor) {
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    descriptor = DescriptorNamed(path);
+    if (descriptor >= 0) return {};
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? std::error_code() : LastError();
+    if (!S_ISLNK(st.st_mode)) return {};
     std::string target(PATH_MAX, '\0');
     const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
-    if (size < 0) return path;
+    if (size < 0) return LastError();
     target.resize(static_cast<std::size_t>(size));
     path = fs::path(target).is_absolute() ? fs::path(target) : path.parent_path() / target;
   }
-  return path;
+  return SystemError(ELOOP);
 }
 
-thread_local sigjmp_buf* t_fault_exit = nullptr;
-struct sigaction g_previous_bus_action;
-
-void OnBusError(int signal, siginfo_t* info, void* context) {
-  if (t_fault_exit != nullptr) siglongjmp(*t_fault_exit, 1);
-  // Not a fault in a mapped input: hand it to whoever handled it before.
-  if ((g_previous_bus_action.sa_flags & SA_SIGINFO) != 0) {
-    g_previous_bus_action.sa_sigaction(signal, info, context);
-  } else if (g_previous_bus_action.sa_handler != SIG_IGN &&
-             g_previous_bus_action.sa_handler != SIG_DFL) {
-    g_previous_bus_action.sa_handler(signal);
-  } else {
-    ::signal(SIGBUS, SIG_DFL);  // Returning re-runs the access, which then ends the process.
-  }
-}
-
-// Runs a consumer over mapped memory and reports a bus error as failure. The
-// frames a fault unwinds (the scanner and the output buffer) own nothing
-// that needs destroying.
-class FaultGuard {
+// Blocks SIGPIPE and SIGXFSZ on the writing thread while its output is open,
+// so that a reader that leaves or a file size limit fails the write ("Broken
+// pipe", "File too large") instead of killing the process.
+class WriteSignals {
  public:
-  FaultGuard() {
-    static std::once_flag installed;
-    std::call_once(installed, [] {
-      struct sigaction action = {};
-      action.sa_sigaction = OnBusError;
-      action.sa_flags = SA_SIGINFO;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(SIGBUS, &action, &g_previous_bus_action);
-    });
+  WriteSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGPIPE);
+    sigaddset(&signals_, SIGXFSZ);
+    ::pthread_sigmask(SIG_BLOCK, &signals_, &saved_);
   }
-  ~FaultGuard() { t_fault_exit = nullptr; }
-  FaultGuard(const FaultGuard&) = delete;
-  FaultGuard& operator=(const FaultGuard&) = delete;
-
-  bool Run(const Consumer& consume, std::string_view block) {
-    sigjmp_buf exit;
-    if (sigsetjmp(exit, 1) != 0) {
-      t_fault_exit = nullptr;
-      return false;
+  // Takes what the writes raised, so that unblocking does not deliver it.
+  ~WriteSignals() {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : {SIGPIPE, SIGXFSZ}) {
+      if (sigismember(&pending, signal) != 1 || sigismember(&saved_, signal) == 1) continue;
+      sigset_t one;
+      sigemptyset(&one);
+      sigaddset(&one, signal);
+      const timespec now = {0, 0};
+      ::sigtimedwait(&one, nullptr, &now);
     }
-    t_fault_exit = &exit;
-    consume(block);
-    t_fault_exit = nullptr;
-    return true;
+    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
   }
+  WriteSignals(const WriteSignals&) = delete;
+  WriteSignals& operator=(const WriteSignals&) = delete;
+
+ private:
+  sigset_t signals_;
+  sigset_t saved_;
 };
 
+// The named temporaries of the runs in progress, for a signal handler to
+// remove: SIGTERM, SIGINT and SIGHUP would otherwise leave them behind.
+struct LiveTemporary {
+  enum : int { kFree, kFilling, kLive };
+  std::atomic<int> state{kFree};
+  int directory = -1;
+  char name[NAME_MAX + 1] = {};
+};
+LiveTemporary g_live[64];
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previous_actions[std::size(kEndingSignals)];
+
+// Async-signal-safe: unlinks, then lets the signal do what it did before.
+void OnEndingSignal(int signal, siginfo_t* info, void* context) {
+  const int saved_errno = errno;
+  for (LiveTemporary& live : g_live) {
+    if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
+      ::unlinkat(live.directory, live.name, 0);
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] != signal) continue;
+    const struct sigaction& previous = g_previous_actions[i];
+    if ((previous.sa_flags & SA_SIGINFO) != 0) {
+      previous.sa_sigaction(signal, info, context);
+    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+      previous.sa_handler(signal);
+    } else {
+      // Blocked until the handler returns, then delivered with its usual effect.
+      ::signal(signal, SIG_DFL);
+      ::raise(signal);
+    }
+  }
+  errno = saved_errno;
+}
+
+void InstallEndingHandlers() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      struct sigaction& previous = g_previous_actions[i];
+      ::sigaction(kEndingSignals[i], nullptr, &previous);
+      // An ignored signal (nohup) stays ignored: it ends nothing.
+      if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN) continue;
+      struct sigaction action = {};
+      action.sa_sigaction = OnEndingSignal;
+      action.sa_flags = SA_SIGINFO | SA_RESTART;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(kEndingSignals[i], &action, nullptr);
+    }
+  });
+}
+
+// A slot, or -1 when all are taken (the temporary is then only left to the
+// next run's sweep).
+int RegisterTemporary(int directory, const std::string& name) {
+  InstallEndingHandlers();
+  if (name.size() > NAME_MAX) return -1;
+  for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
+    LiveTemporary& live = g_live[slot];
+    int expected = LiveTemporary::kFree;
+    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kFilling)) continue;
+    live.directory = directory;
+    std::memcpy(live.name, name.c_str(), name.size() + 1);
+    live.state.store(LiveTemporary::kLive, std::memory_order_release);
+    return slot;
+  }
+  return -1;
+}
+
+void UnregisterTemporary(int& slot) {
+  if (slot >= 0) g_live[slot].state.store(LiveTemporary::kFree, std::memory_order_release);
+  slot = -1;
+}
+
+// A temporary of this target's pattern is stale when no run holds its lock:
+// its run was killed before it could remove it. A live run locks its
+// temporary before it has a name, or checks that the name is still its own.
+void RemoveIfStale(int directory, const char* name) {
+  int fd = ::openat(directory, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) {
+    fd = ::openat(directory, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  }
+  if (fd < 0) return;
+  struct stat opened;
+  struct stat named;
+  if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::fstatat(directory, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+    ::unlinkat(directory, name, 0);
+  }
+  ::close(fd);
+}
+
+void RemoveStaleTemporaries(int directory, const std::string& target) {
+  const int listing = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return;
+  DIR* entries = ::fdopendir(listing);
+  if (entries == nullptr) {
+    ::close(listing);
+    return;
+  }
+  while (const dirent* entry = ::readdir(entries)) {
+    if (IsTemporaryNameFor(target, entry->d_name)) RemoveIfStale(directory, entry->d_name);
+  }
+  ::closedir(entries);
+}
+
+// A folder whose entries can be added but not removed (chattr +a) or not
+// changed at all (+i) would keep the temporary: refuse before making one.
+std::error_code RefuseUnchangeableFolder(int directory) {
+#ifdef FS_IOC_GETFLAGS
+  int flags = 0;
+  if (::ioctl(directory, FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return SystemError(EPERM);
+  }
+#else
+  (void)directory;
+#endif
+  return {};
+}
+
 }  // namespace
+
+int DescriptorNamed(const fs::path& path) {
+  const std::string name = path.lexically_normal().native();
+  if (name == "/dev/stdin") return 0;
+  if (name == "/dev/stdout") return 1;
+  if (name == "/dev/stderr") return 2;
+  for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+    const char* const end = name.data() + name.size();
+    int descriptor = -1;
+    const auto result = std::from_chars(name.data() + prefix.size(), end, descriptor);
+    if (result.ec == std::errc() && result.ptr == end) return descriptor;
+  }
+  return -1;
+}
 
 struct Input {
   int fd = -1;
@@ -104,20 +248,36 @@ void Release(Input* input) noexcept {
   delete input;
 }
 
+namespace {
+
+std::error_code LearnInput(int fd, std::uint64_t position, InputFacts& facts) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return LastError();
+  // Linux opens a directory for reading without complaint; it is still no text file.
+  if (S_ISDIR(st.st_mode)) return SystemError(EISDIR);
+  // A file handed over part-read is read on from where it stands.
+  if (S_ISREG(st.st_mode) && position == 0) {
+    facts = {.size = static_cast<std::uint64_t>(st.st_size), .regular = true};
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  return {};
+}
+
+}  // namespace
+
 std::error_code OpenInput(const fs::path& path, bool, InputPtr& input, InputFacts& facts) {
   // Opening a pipe that has no writer yet would block, out of reach of a cancel.
   input.reset(new Input{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)});
   if (input->fd < 0) return LastError();
   ::fcntl(input->fd, F_SETFL, ::fcntl(input->fd, F_GETFL) & ~O_NONBLOCK);
-  struct stat st;
-  if (::fstat(input->fd, &st) != 0) return LastError();
-  // Linux opens a directory for reading without complaint; it is still no text file.
-  if (S_ISDIR(st.st_mode)) return SystemError(EISDIR);
-  if (S_ISREG(st.st_mode)) {
-    facts = {.size = static_cast<std::uint64_t>(st.st_size), .regular = true};
-    ::posix_fadvise(input->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-  return {};
+  return LearnInput(input->fd, 0, facts);
+}
+
+std::error_code OpenInputDescriptor(int descriptor, bool, InputPtr& input, InputFacts& facts) {
+  input.reset(new Input{CopyDescriptor(descriptor)});
+  if (input->fd < 0) return LastError();
+  const off_t position = ::lseek(input->fd, 0, SEEK_CUR);
+  return LearnInput(input->fd, position > 0 ? static_cast<std::uint64_t>(position) : 0, facts);
 }
 
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got) {
@@ -127,7 +287,13 @@ std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size
       got = static_cast<std::size_t>(result);
       return {};
     }
-    if (errno != EINTR) return LastError();
+    // A descriptor handed over may be in non-blocking mode, which is not ours to change.
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd request = {input.fd, POLLIN, 0};
+      ::poll(&request, 1, 50);
+    } else if (errno != EINTR) {
+      return LastError();
+    }
   }
 }
 
@@ -151,10 +317,11 @@ bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
   WindowMapper mapper(input.fd, size, window);
   for (;;) {
     const WindowMapper::Window next = mapper.Next();
-    if (next.error != 0 && next.offset == 0) return false;  // Some file systems cannot map.
+    // Some file systems cannot map.
+    if (next.error != 0 && next.offset == 0 && !next.mapped) return false;
     if (next.error != 0) error = SystemError(next.error);
     if (next.error != 0 || next.bytes.empty()) return true;
-    if (!guard.Run(consume, next.bytes)) {
+    if (!guard.Run([&] { consume(next.bytes); })) {
       error = SystemError(EIO);
       return true;
     }
@@ -162,66 +329,158 @@ bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
 }
 
 struct Output {
+  WriteSignals signals;
   fs::path resolved;  // the file a symbolic link leads to
   struct stat existing = {};
   bool exists = false;
   int fd = -1;
+  int lock = -1;  // holds the temporary's lock from its creation to its rename
   int directory = -1;
   std::string temporary;  // empty while the file has no name
+  int live_slot = -1;     // where a signal handler finds the named temporary
 };
 
 void Release(Output* output) noexcept {
   if (output->fd >= 0) ::close(output->fd);
   if (!output->temporary.empty()) ::unlinkat(output->directory, output->temporary.c_str(), 0);
+  UnregisterTemporary(output->live_slot);
+  if (output->lock >= 0) ::close(output->lock);
   if (output->directory >= 0) ::close(output->directory);
   delete output;
 }
 
-OutputPtr InspectTarget(const fs::path& target, TargetKind& kind) {
-  OutputPtr output(new Output);
-  output->resolved = ResolveLinks(target);
+std::error_code InspectTarget(const fs::path& target, OutputPtr& output, TargetKind& kind) {
+  output.reset(new Output);
+  output->resolved = target;
+  int descriptor = -1;
+  if (const std::error_code error = ResolveLinks(output->resolved, descriptor)) return error;
+  kind = TargetKind::kDevice;
+  if (descriptor >= 0) {
+    output->fd = CopyDescriptor(descriptor);
+    return output->fd < 0 ? LastError() : std::error_code();
+  }
   output->exists = ::stat(output->resolved.c_str(), &output->existing) == 0;
+  if (!output->exists && errno != ENOENT) return LastError();
   const mode_t mode = output->existing.st_mode;
   kind = !output->exists ? TargetKind::kMissing
          : S_ISDIR(mode) ? TargetKind::kDirectory
          : S_ISREG(mode) ? TargetKind::kFile
                          : TargetKind::kDevice;
-  return output;
+  return {};
 }
 
-std::error_code OpenInPlace(Output& output) {
-  output.fd = ::open(output.resolved.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  return output.fd < 0 ? LastError() : std::error_code();
+std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
+  output.reset(new Output);
+  output->fd = CopyDescriptor(descriptor);
+  return output->fd < 0 ? LastError() : std::error_code();
 }
+
+// Non-blocking, so that neither a pipe without a reader nor a full one holds
+// up a cancel.
+std::error_code OpenInPlace(Output& output, bool& ready) {
+  ready = true;
+  if (output.fd >= 0) return {};
+  output.fd = ::open(output.resolved.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (output.fd >= 0) return {};
+  // A pipe without a reader.
+  if (errno == ENXIO) ready = false;
+  return ready ? LastError() : std::error_code();
+}
+
+namespace {
+
+// Write protection is the mode's: root passes every access check, yet a
+// file that nobody may write is left alone for root too.
+std::error_code RefuseWriteProtected(const Output& output) {
+  if ((output.existing.st_mode & 0222) == 0) return SystemError(EACCES);
+  const std::string target = output.resolved.filename();
+  if (::faccessat(output.directory, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+    return LastError();
+  }
+  return {};
+}
+
+// Locks a fresh temporary for as long as the run keeps it; a named one must
+// still be under its name, which a sweeping run may have taken between the
+// creation and the lock.
+std::error_code LockTemporary(Output& output, const char* name) {
+  while (::flock(output.fd, LOCK_EX) != 0) {
+    if (errno != EINTR) return LastError();
+  }
+  output.lock = CopyDescriptor(output.fd);
+  if (output.lock < 0) return LastError();
+  if (name == nullptr) return {};
+  struct stat opened;
+  struct stat named;
+  if (::fstat(output.fd, &opened) == 0 &&
+      ::fstatat(output.directory, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+    return {};
+  }
+  return std::make_error_code(std::errc::file_exists);
+}
+
+void Discard(Output& output) {
+  if (output.fd >= 0) ::close(output.fd);
+  if (output.lock >= 0) ::close(output.lock);
+  output.fd = output.lock = -1;
+}
+
+// Without unnamed files the temporary has a name from the start.
+std::error_code CreateNamedTemporary(Output& output) {
+  return CreateUnderFreshName(output.resolved, [&](const fs::path& name) {
+    output.fd =
+        ::openat(output.directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (output.fd < 0) return LastError();
+    output.temporary = name;
+    output.live_slot = RegisterTemporary(output.directory, output.temporary);
+    const std::error_code error = LockTemporary(output, name.c_str());
+    if (error == std::errc::file_exists) {
+      UnregisterTemporary(output.live_slot);
+      output.temporary.clear();
+      Discard(output);
+    }
+    return error;
+  });
+}
+
+}  // namespace
 
 std::error_code CreateTemporary(Output& output) {
   output.directory =
       ::open(DirectoryOf(output.resolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (output.directory < 0) return LastError();
+  if (const std::error_code error = RefuseUnchangeableFolder(output.directory)) return error;
   const std::string target = output.resolved.filename();
-  // A write-protected output stays as it is, as it would if written in place.
-  if (output.exists && ::faccessat(output.directory, target.c_str(), W_OK, AT_EACCESS) != 0) {
-    return LastError();
-  }
+  RemoveStaleTemporaries(output.directory, target);
   // An unnamed file vanishes by itself if the run is killed.
   output.fd = ::openat(output.directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (output.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    const std::error_code error = CreateUnderFreshName(output.resolved, [&](const fs::path& name) {
-      output.fd =
-          ::openat(output.directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (output.fd < 0) return LastError();
-      output.temporary = name;
-      return std::error_code();
-    });
-    if (error) return error;
+    if (const std::error_code error = CreateNamedTemporary(output)) return error;
+  } else if (output.fd < 0) {
+    return LastError();
+  } else if (const std::error_code error = LockTemporary(output, nullptr)) {
+    return error;
   }
-  if (output.fd < 0) return LastError();
   if (output.exists) ::fchmod(output.fd, output.existing.st_mode & 07777);
   return {};
 }
 
+std::error_code CheckWritable(Output& output) {
+  if (!output.exists) return {};
+  const int directory =
+      ::open(DirectoryOf(output.resolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory < 0) return {};  // left for CreateTemporary to report
+  output.directory = directory;
+  const std::error_code error = RefuseWriteProtected(output);
+  output.directory = -1;
+  ::close(directory);
+  return error;
+}
+
 std::error_code WriteSome(Output& output, const char* data, std::size_t size,
                           std::size_t& written) {
+  written = 0;
   for (;;) {
     const ssize_t result = ::write(output.fd, data, size);
     if (result > 0) {
@@ -229,8 +488,22 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
       return {};
     }
     if (result == 0) return SystemError(EIO);
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
     if (errno != EINTR) return LastError();
   }
+}
+
+std::error_code AwaitRoom(Output& output, bool& ready) {
+  pollfd request = {output.fd, POLLOUT, 0};
+  const int result = ::poll(&request, 1, 50);
+  // A reader gone (POLLERR) is for the next write to report.
+  ready = result > 0;
+  return result < 0 && errno != EINTR ? LastError() : std::error_code();
+}
+
+void Pause() {
+  const timespec pause = {0, 20'000'000};
+  ::nanosleep(&pause, nullptr);
 }
 
 std::error_code Flush(Output& output) {
@@ -250,6 +523,7 @@ std::error_code Settle(Output& output) {
       return LastError();
     }
     output.temporary = name;
+    output.live_slot = RegisterTemporary(output.directory, output.temporary);
     return std::error_code();
   });
 }
@@ -267,6 +541,7 @@ std::error_code PutInPlace(Output& output) {
     return LastError();
   }
   output.temporary.clear();
+  UnregisterTemporary(output.live_slot);
   ::fsync(dir);  // Best effort: the content is already safe.
   return {};
 }

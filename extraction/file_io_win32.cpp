@@ -65,12 +65,49 @@ bool SetDeletePending(HANDLE file, bool pending) {
                                       sizeof disposition) != FALSE;
 }
 
+// Windows has standard handles, not descriptors: 0, 1 and 2 stand for them.
+std::error_code CopyStandardHandle(int descriptor, DWORD access, HANDLE& copy) {
+  constexpr DWORD kHandles[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  if (descriptor < 0 || descriptor > 2) return SystemError(ERROR_INVALID_HANDLE);
+  const HANDLE standard = ::GetStdHandle(kHandles[descriptor]);
+  if (standard == nullptr || standard == INVALID_HANDLE_VALUE) {
+    return SystemError(ERROR_INVALID_HANDLE);
+  }
+  const HANDLE process = ::GetCurrentProcess();
+  return Failed(::DuplicateHandle(process, standard, process, &copy, access, FALSE, 0));
+}
+
 }  // namespace
+
+int DescriptorNamed(const fs::path&) {
+  return -1;
+}
 
 struct Input {
   HANDLE file = INVALID_HANDLE_VALUE;
   bool waits = false;  // a pipe read by a run that can be cancelled
 };
+
+namespace {
+
+std::error_code LearnInput(Input& input, bool cancellable, InputFacts& facts) {
+  const DWORD type = ::GetFileType(input.file);
+  input.waits = cancellable && type == FILE_TYPE_PIPE;
+  facts.regular = type == FILE_TYPE_DISK;
+  LARGE_INTEGER size = {};
+  LARGE_INTEGER position = {};
+  // A file handed over part-read is read on from where it stands.
+  if (facts.regular && ::SetFilePointerEx(input.file, {}, &position, FILE_CURRENT) &&
+      position.QuadPart != 0) {
+    facts.regular = false;
+  }
+  if (facts.regular && ::GetFileSizeEx(input.file, &size)) {
+    facts.size = static_cast<std::uint64_t>(size.QuadPart);
+  }
+  return {};
+}
+
+}  // namespace
 
 void Release(Input* input) noexcept {
   if (input->file != INVALID_HANDLE_VALUE) ::CloseHandle(input->file);
@@ -94,14 +131,16 @@ std::error_code OpenInput(const fs::path& path, bool cancellable, InputPtr& inpu
     }
     return SystemError(static_cast<int>(error));
   }
-  const DWORD type = ::GetFileType(input->file);
-  input->waits = cancellable && type == FILE_TYPE_PIPE;
-  facts.regular = type == FILE_TYPE_DISK;
-  LARGE_INTEGER size = {};
-  if (facts.regular && ::GetFileSizeEx(input->file, &size)) {
-    facts.size = static_cast<std::uint64_t>(size.QuadPart);
+  return LearnInput(*input, cancellable, facts);
+}
+
+std::error_code OpenInputDescriptor(int descriptor, bool cancellable, InputPtr& input,
+                                    InputFacts& facts) {
+  input.reset(new Input);
+  if (const std::error_code error = CopyStandardHandle(descriptor, GENERIC_READ, input->file)) {
+    return error;
   }
-  return {};
+  return LearnInput(*input, cancellable, facts);
 }
 
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got) {
@@ -140,30 +179,40 @@ void Release(Output* output) noexcept {
   delete output;
 }
 
-OutputPtr InspectTarget(const fs::path& target, TargetKind& kind) {
+std::error_code InspectTarget(const fs::path& target, OutputPtr& output, TargetKind& kind) {
   const DWORD type = KindOf(target);
   kind = IsDirectory(target)         ? TargetKind::kDirectory
          : type == FILE_TYPE_UNKNOWN ? TargetKind::kMissing
          : type == FILE_TYPE_DISK    ? TargetKind::kFile
                                      : TargetKind::kDevice;
-  OutputPtr output(new Output);
+  output.reset(new Output);
   output->target = target;
-  return output;
+  return {};
 }
 
-std::error_code OpenInPlace(Output& output) {
+std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
+  output.reset(new Output);
+  return CopyStandardHandle(descriptor, GENERIC_WRITE, output->file);
+}
+
+std::error_code OpenInPlace(Output& output, bool& ready) {
+  ready = true;
+  if (output.file != INVALID_HANDLE_VALUE) return {};
   output.file =
       ::CreateFileW(output.target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
   return output.file == INVALID_HANDLE_VALUE ? LastError() : std::error_code();
 }
 
-std::error_code CreateTemporary(Output& output) {
-  // A write-protected output stays as it is, as it would if written in place.
+std::error_code CheckWritable(Output& output) {
   const DWORD attributes = ::GetFileAttributesW(output.target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     return SystemError(ERROR_ACCESS_DENIED);
   }
+  return {};
+}
+
+std::error_code CreateTemporary(Output& output) {
   return CreateUnderFreshName(output.target, [&](const fs::path& name) {
     const fs::path path = DirectoryOf(output.target) / name;
     output.file = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -185,6 +234,15 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
   if (!::WriteFile(output.file, data, static_cast<DWORD>(size), &done, nullptr)) return LastError();
   written = done;
   return done == 0 ? SystemError(ERROR_WRITE_FAULT) : std::error_code();
+}
+
+std::error_code AwaitRoom(Output&, bool& ready) {
+  ready = true;  // WriteFile waits by itself.
+  return {};
+}
+
+void Pause() {
+  ::Sleep(20);
 }
 
 std::error_code Flush(Output& output) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -11,14 +12,29 @@
 
 namespace linksift {
 
-// Maps a file window by window, read-only and populated, one window ahead of
-// its reader: on two cores, mapping the next window (which costs about as
-// much as scanning one) overlaps with scanning this one.
+// Runs code that reads mapped memory and reports a bus error (a file that
+// shrank, a disk that failed) as failure. The frames a fault unwinds must
+// own nothing that needs destroying.
+class FaultGuard {
+ public:
+  FaultGuard();
+  ~FaultGuard();
+  FaultGuard(const FaultGuard&) = delete;
+  FaultGuard& operator=(const FaultGuard&) = delete;
+
+  // False when `touch` hit a bus error.
+  bool Run(const std::function<void()>& touch);
+};
+
+// Maps a file window by window, read-only, one window ahead of its reader:
+// on two cores, mapping the next window and reading it into memory (which
+// costs about as much as scanning one) overlaps with scanning this one.
 class WindowMapper {
  public:
   struct Window {
     std::string_view bytes;  // empty at the end of the file
-    int error = 0;           // errno of a failed mapping
+    int error = 0;           // errno of a failed mapping or read
+    bool mapped = false;     // the failure came once the file was mapped: a read error
     std::uint64_t offset = 0;
   };
 
