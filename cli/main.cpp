@@ -135,8 +135,10 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   HoldClosedStandardStreams();
-  // A reader of the count that has left is a failure to report, not a death.
+  // A count that cannot be printed (its reader left, a file size limit) is a
+  // failure to report, not a death.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   return Run(argc, argv);
 }
 #endif

@@ -15,6 +15,7 @@ PACKAGES=(
   xvfb xdotool x11-utils imagemagick python3
   fonts-dejavu-extra
   dpkg-dev file lintian desktop-file-utils appstream man-db
+  fuse python3-fusepy e2fsprogs procps
 )
 
 as_root() {

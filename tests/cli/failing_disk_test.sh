@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# An input on a disk whose reads fail from some offset on (a bad sector, a
+# FUSE or network mount that errs) is a read error within seconds, never a
+# hang, and the old urls.txt stays. Needs FUSE: skipped (77) without it.
+# usage: failing_disk_test.sh PATH/TO/linksift-extract
+set -euo pipefail
+
+driver="$(realpath "$1")"
+here="$(cd "$(dirname "$0")" && pwd)"
+python=/usr/bin/python3
+skip() { echo "skip: $*"; exit 77; }
+[ -e /dev/fuse ] || skip "no /dev/fuse"
+command -v fusermount >/dev/null || skip "no fusermount (Debian package fuse)"
+"$python" -c 'import fusepy' 2>/dev/null || skip "no fusepy (Debian package python3-fusepy)"
+
+work="$(mktemp -d)"
+mounted=""
+cleanup() {
+  [ -z "$mounted" ] || fusermount -u "$mounted" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+printf 'old\r\n' >"$work/old.txt"
+size=$((8 << 20))
+failed=0
+
+# name | offset from which reads fail (the file has 8 MiB)
+while IFS='|' read -r name fail_from; do
+  disk="$work/disk-$fail_from"
+  mkdir "$disk" "$work/out-$fail_from"
+  out="$work/out-$fail_from"
+  cp "$work/old.txt" "$out/urls.txt"
+  "$python" "$here/failing_disk.py" "$disk" "$size" "$fail_from" &
+  for _ in $(seq 100); do [ -e "$disk/in.txt" ] && break; sleep 0.05; done
+  mounted="$disk"
+  [ -e "$disk/in.txt" ] || { echo "skip: the FUSE file system did not mount"; exit 77; }
+  rc=0
+  # A hang shows as the timeout's 124.
+  timeout 20 "$driver" "$disk/in.txt" "$out/urls.txt" >/dev/null 2>"$work/stderr" || rc=$?
+  fusermount -u "$disk"
+  mounted=""
+  wait
+  if [ "$rc" != 1 ]; then
+    echo "FAIL $name: exit $rc: $(cat "$work/stderr")"; failed=1
+  elif ! grep -q "cannot read the input '$disk/in.txt': Input/output error" "$work/stderr"; then
+    echo "FAIL $name: $(cat "$work/stderr")"; failed=1
+  elif ! cmp -s "$work/old.txt" "$out/urls.txt" || [ "$(ls -A "$out")" != urls.txt ]; then
+    echo "FAIL $name: urls.txt changed, or $(ls -A "$out") left"; failed=1
+  else
+    echo "ok $name: $(cat "$work/stderr")"
+  fi
+done <<CASES
+from the first byte|0
+midway, in a later window|$((5 << 20))
+in the last page|$((size - 100))
+CASES
+
+exit "$failed"
