@@ -4,7 +4,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,20 +18,10 @@
 namespace linksift {
 namespace {
 
-constexpr int kSkip = 77;
-constexpr uid_t kNobody = 65534;
-
 using namespace testing_support;
 
-// Runs `body` in a child; its return value becomes the exit code.
-int InChild(const std::function<int()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
+constexpr int kSkip = kChildSkipped;
+constexpr uid_t kNobody = 65534;
 
 bool DropRoot() {
   if (::geteuid() != 0) return true;
@@ -101,6 +90,16 @@ TEST_F(PrivilegedTest, WriteProtectedOutputIsLeftAlone) {
   WriteFile(dir_ / "urls.txt", "old\r\n");
   fs::permissions(dir_ / "urls.txt", fs::perms(0444));
   ExpectFailureWithoutRoot(dir_ / "urls.txt", Stage::kCreateOutput, 2);
+}
+
+// Root passes every access check; the mode still says nobody may write.
+TEST_F(PrivilegedTest, WriteProtectedOutputIsLeftAloneForRootToo) {
+  WriteFile(dir_ / "urls.txt", "old\r\n");
+  fs::permissions(dir_ / "urls.txt", fs::perms(0444));
+  ExpectChild(InChild([&] {
+    return ExpectFailure(dir_ / "in.txt", dir_ / "urls.txt", Stage::kCreateOutput,
+                         std::errc::permission_denied, "old\r\n", 2);
+  }));
 }
 
 TEST_F(PrivilegedTest, FullDisk) {

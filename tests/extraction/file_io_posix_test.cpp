@@ -1,5 +1,7 @@
 // What the POSIX file layer does beyond the shared cases: mapped input,
 // devices and pipes as output, symbolic links and file modes.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,8 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "extract.h"
 #include "file_io.h"
@@ -81,6 +85,65 @@ TEST_F(FileIoPosixTest, KeepsTheOldModeAndGivesNewFilesTheUsualOne) {
   ExtractLinksFromFile(dir_ / "in.txt", output);
   ::umask(old_mask);
   EXPECT_EQ(fs::status(output).permissions(), fs::perms(0640));
+}
+
+// Links that never reach a file are reported; nothing is replaced.
+TEST_F(FileIoPosixTest, SymbolicLinkLoopsAreReported) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> links;  // name, target
+  };
+  const Case cases[] = {
+      {"itself", {{"urls.txt", "urls.txt"}}},
+      {"three", {{"urls.txt", "b"}, {"b", "c"}, {"c", "urls.txt"}}},
+      {"through a folder", {{"urls.txt", "loop/urls.txt"}, {"loop", "loop"}}},
+  };
+  WriteFile(dir_ / "in.txt", "http://a");
+  for (const Case& c : cases) {
+    for (const auto& [name, target] : c.links) fs::create_symlink(target, dir_ / name);
+    try {
+      ExtractLinksFromFile(dir_ / "in.txt", dir_ / "urls.txt");
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const ExtractionError& e) {
+      EXPECT_EQ(e.stage(), Stage::kCreateOutput) << c.name;
+      EXPECT_EQ(e.code(), std::errc::too_many_symbolic_link_levels) << e.what();
+    }
+    for (const auto& [name, target] : c.links) {
+      EXPECT_TRUE(fs::is_symlink(dir_ / name)) << c.name << ": " << name << " was replaced";
+      fs::remove(dir_ / name);
+    }
+    EXPECT_EQ(Names(dir_), std::set<std::string>{"in.txt"}) << c.name;
+  }
+}
+
+// Temporaries of this output's pattern that no run holds are left by runs
+// that were killed: the next run removes them. Anything else stays.
+TEST_F(FileIoPosixTest, StaleTemporariesAreSweptLiveOnesKept) {
+  struct Case {
+    const char* name;
+    bool locked;  // held by a run still going
+    bool removed;
+  };
+  const Case cases[] = {
+      {".urls.txt.linksift-0123abcd.tmp", false, true},
+      {".urls.txt.linksift-89ef4567.tmp", true, false},
+      {".urls.txt.linksift-0123abcg.tmp", false, false},
+      {".urls.txt.linksift-0123abc.tmp", false, false},
+      {".other.txt.linksift-0123abcd.tmp", false, false},
+      {"urls.txt.linksift-0123abcd.tmp", false, false},
+  };
+  WriteFile(dir_ / "in.txt", "http://a");
+  std::vector<int> locks;
+  for (const Case& c : cases) {
+    WriteFile(dir_ / c.name, "left\r\n");
+    if (!c.locked) continue;
+    locks.push_back(::open((dir_ / c.name).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+  }
+  ExtractLinksFromFile(dir_ / "in.txt", dir_ / "urls.txt");
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(dir_ / c.name), !c.removed) << c.name;
+  for (const int lock : locks) ::close(lock);
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\n");
 }
 
 }  // namespace

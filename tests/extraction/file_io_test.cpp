@@ -62,5 +62,33 @@ TEST(TemporaryNames, AreFreshHiddenAndTriedUntilOneIsFree) {
   }
 }
 
+// The pattern a later run sweeps: exactly the names TemporaryName gives.
+TEST(TemporaryNames, ArePickedOutByTheirPattern) {
+  struct Case {
+    const char* target;
+    const char* name;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"urls.txt", ".urls.txt.linksift-0123abcd.tmp", true},
+      {"urls.txt", ".urls.txt.linksift-0123ABCD.tmp", false},
+      {"urls.txt", ".urls.txt.linksift-0123abc.tmp", false},
+      {"urls.txt", ".urls.txt.linksift-0123abcde.tmp", false},
+      {"urls.txt", ".urls.txt.linksift-0123abcd.tmp~", false},
+      {"urls.txt", ".urls.txt.linksift-0123abcd", false},
+      {"urls.txt", "urls.txt.linksift-0123abcd.tmp", false},
+      {"urls.txt", ".other.txt.linksift-0123abcd.tmp", false},
+      {"a", ".a.linksift-ffffffff.tmp", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(os::IsTemporaryNameFor(c.target, c.name), c.matches) << c.name;
+  }
+  std::error_code ignored = os::CreateUnderFreshName("dir/urls.txt", [](const fs::path& name) {
+    EXPECT_TRUE(os::IsTemporaryNameFor("urls.txt", name.string())) << name;
+    return std::error_code();
+  });
+  EXPECT_FALSE(ignored);
+}
+
 }  // namespace
 }  // namespace linksift

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <filesystem>
 
+#ifndef _WIN32
+#include "child.h"
+#endif
 #include "files.h"
 #include "pipe_writer.h"
 #include "search_kernels.h"
