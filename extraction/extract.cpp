@@ -92,17 +92,7 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
 }
 
 bool IsStandardOutput(const std::filesystem::path& output) {
-  if (output == "-") return true;
-  // A symbolic link to /dev/stdout is written through it too.
-  std::filesystem::path name = output;
-  for (int hops = 0; hops < 40; ++hops) {
-    if (os::DescriptorNamed(name) >= 0) return os::DescriptorNamed(name) == os::kStandardOutput;
-    std::error_code error;
-    const std::filesystem::path target = std::filesystem::read_symlink(name, error);
-    if (error) return false;
-    name = target.is_absolute() ? target : name.parent_path() / target;
-  }
-  return false;
+  return output == "-" || os::DescriptorBehind(output) == os::kStandardOutput;
 }
 
 }  // namespace linksift

@@ -31,7 +31,7 @@ constexpr std::size_t kTemporaryDigits = 8;
 
 // "-" names a standard stream, as on every command line.
 int DescriptorOf(const fs::path& path, int standard) {
-  return path == "-" ? standard : os::DescriptorNamed(path);
+  return path == "-" ? standard : os::DescriptorBehind(path);
 }
 
 // A hidden name beside the target, random so that runs seldom pick the same.

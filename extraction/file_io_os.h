@@ -43,10 +43,11 @@ struct InputFacts {
 inline constexpr int kStandardInput = 0;
 inline constexpr int kStandardOutput = 1;
 
-// The descriptor a name stands for (/dev/stdout, /dev/fd/N, /proc/self/fd/N),
-// or -1. Such a name is written or read through the descriptor, never
-// resolved to the file behind it. Windows has no such names.
-int DescriptorNamed(const std::filesystem::path& path);
+// The descriptor a name stands for (/dev/stdout, /dev/fd/N, /proc/self/fd/N,
+// or a symbolic link to one), or -1. Such a name is written or read through
+// the descriptor, never resolved to the file behind it. Windows has no such
+// names.
+int DescriptorBehind(const std::filesystem::path& path);
 
 // `cancellable`: the reader will ask AwaitData whether a pipe has bytes for it.
 std::error_code OpenInput(const std::filesystem::path& path, bool cancellable, InputPtr& input,
@@ -65,9 +66,7 @@ bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
 
 enum class TargetKind { kMissing, kFile, kDirectory, kDevice };
 
-// Looks at `target`, following symbolic links where the system has them. A
-// link that leads to a descriptor's name gives that descriptor, as kDevice,
-// already open.
+// Looks at `target`, following symbolic links where the system has them.
 std::error_code InspectTarget(const std::filesystem::path& target, OutputPtr& output,
                               TargetKind& kind);
 // Writes to an open descriptor of this process, as it is, append mode and all.

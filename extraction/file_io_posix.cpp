@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -11,16 +10,14 @@
 #include <linux/fs.h>
 #endif
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstring>
-#include <mutex>
 #include <string>
 
 #include "extraction_error.h"
 #include "file_io_os.h"
+#include "signals_posix.h"
 #include "window_mapper_posix.h"
 
 namespace linksift {
@@ -41,9 +38,33 @@ std::error_code LastError() {
   return SystemError(errno);
 }
 
+// Waits up to 50 ms for `event` on `fd`: short enough for a cancel to be seen.
+std::error_code AwaitEvent(int fd, short event, bool& ready) {
+  pollfd request = {fd, event, 0};
+  const int result = ::poll(&request, 1, 50);
+  ready = result > 0;
+  return result < 0 && errno != EINTR ? LastError() : std::error_code();
+}
+
 // A copy of a descriptor of this process, out of the standard streams' way.
 int CopyDescriptor(int descriptor) {
   return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+}
+
+// The descriptor a name stands for by itself, or -1.
+int DescriptorNamed(const fs::path& path) {
+  const std::string name = path.lexically_normal().native();
+  if (name == "/dev/stdin") return 0;
+  if (name == "/dev/stdout") return 1;
+  if (name == "/dev/stderr") return 2;
+  for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+    const char* const end = name.data() + name.size();
+    int descriptor = -1;
+    const auto result = std::from_chars(name.data() + prefix.size(), end, descriptor);
+    if (result.ec == std::errc() && result.ptr == end) return descriptor;
+  }
+  return -1;
 }
 
 // Follows symbolic links by hand so that a link to a file that does not exist
@@ -64,114 +85,6 @@ std::error_code ResolveLinks(fs::path& path, int& descriptor) {
     path = fs::path(target).is_absolute() ? fs::path(target) : path.parent_path() / target;
   }
   return SystemError(ELOOP);
-}
-
-// Blocks SIGPIPE and SIGXFSZ on the writing thread while its output is open,
-// so that a reader that leaves or a file size limit fails the write ("Broken
-// pipe", "File too large") instead of killing the process.
-class WriteSignals {
- public:
-  WriteSignals() {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGPIPE);
-    sigaddset(&signals_, SIGXFSZ);
-    ::pthread_sigmask(SIG_BLOCK, &signals_, &saved_);
-  }
-  // Takes what the writes raised, so that unblocking does not deliver it.
-  ~WriteSignals() {
-    sigset_t pending;
-    sigpending(&pending);
-    for (const int signal : {SIGPIPE, SIGXFSZ}) {
-      if (sigismember(&pending, signal) != 1 || sigismember(&saved_, signal) == 1) continue;
-      sigset_t one;
-      sigemptyset(&one);
-      sigaddset(&one, signal);
-      const timespec now = {0, 0};
-      ::sigtimedwait(&one, nullptr, &now);
-    }
-    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-  }
-  WriteSignals(const WriteSignals&) = delete;
-  WriteSignals& operator=(const WriteSignals&) = delete;
-
- private:
-  sigset_t signals_;
-  sigset_t saved_;
-};
-
-// The named temporaries of the runs in progress, for a signal handler to
-// remove: SIGTERM, SIGINT and SIGHUP would otherwise leave them behind.
-struct LiveTemporary {
-  enum : int { kFree, kFilling, kLive };
-  std::atomic<int> state{kFree};
-  int directory = -1;
-  char name[NAME_MAX + 1] = {};
-};
-LiveTemporary g_live[64];
-constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
-struct sigaction g_previous_actions[std::size(kEndingSignals)];
-
-// Async-signal-safe: unlinks, then lets the signal do what it did before.
-void OnEndingSignal(int signal, siginfo_t* info, void* context) {
-  const int saved_errno = errno;
-  for (LiveTemporary& live : g_live) {
-    if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
-      ::unlinkat(live.directory, live.name, 0);
-    }
-  }
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    if (kEndingSignals[i] != signal) continue;
-    const struct sigaction& previous = g_previous_actions[i];
-    if ((previous.sa_flags & SA_SIGINFO) != 0) {
-      previous.sa_sigaction(signal, info, context);
-    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
-      previous.sa_handler(signal);
-    } else {
-      // Blocked until the handler returns, then delivered with its usual effect.
-      ::signal(signal, SIG_DFL);
-      ::raise(signal);
-    }
-  }
-  errno = saved_errno;
-}
-
-void InstallEndingHandlers() {
-  static std::once_flag installed;
-  std::call_once(installed, [] {
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-      struct sigaction& previous = g_previous_actions[i];
-      ::sigaction(kEndingSignals[i], nullptr, &previous);
-      // An ignored signal (nohup) stays ignored: it ends nothing.
-      if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN) continue;
-      struct sigaction action = {};
-      action.sa_sigaction = OnEndingSignal;
-      action.sa_flags = SA_SIGINFO | SA_RESTART;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(kEndingSignals[i], &action, nullptr);
-    }
-  });
-}
-
-// A slot, or -1 when all are taken (the temporary is then only left to the
-// next run's sweep).
-int RegisterTemporary(int directory, const std::string& name) {
-  InstallEndingHandlers();
-  if (name.size() > NAME_MAX) return -1;
-  for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
-    LiveTemporary& live = g_live[slot];
-    int expected = LiveTemporary::kFree;
-    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kFilling)) continue;
-    live.directory = directory;
-    std::memcpy(live.name, name.c_str(), name.size() + 1);
-    live.state.store(LiveTemporary::kLive, std::memory_order_release);
-    return slot;
-  }
-  return -1;
-}
-
-void UnregisterTemporary(int& slot) {
-  if (slot >= 0) g_live[slot].state.store(LiveTemporary::kFree, std::memory_order_release);
-  slot = -1;
 }
 
 // A temporary of this target's pattern is stale when no run holds its lock:
@@ -224,19 +137,10 @@ std::error_code RefuseUnchangeableFolder(int directory) {
 
 }  // namespace
 
-int DescriptorNamed(const fs::path& path) {
-  const std::string name = path.lexically_normal().native();
-  if (name == "/dev/stdin") return 0;
-  if (name == "/dev/stdout") return 1;
-  if (name == "/dev/stderr") return 2;
-  for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-    if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
-    const char* const end = name.data() + name.size();
-    int descriptor = -1;
-    const auto result = std::from_chars(name.data() + prefix.size(), end, descriptor);
-    if (result.ec == std::errc() && result.ptr == end) return descriptor;
-  }
-  return -1;
+int DescriptorBehind(const fs::path& path) {
+  fs::path resolved = path;
+  int descriptor = -1;
+  return ResolveLinks(resolved, descriptor) ? -1 : descriptor;
 }
 
 struct Input {
@@ -300,10 +204,7 @@ std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size
 // Reading a pipe that never had a writer would report its end at once, so
 // the first writer is waited for too.
 std::error_code AwaitData(Input& input, bool& ready) {
-  pollfd request = {input.fd, POLLIN, 0};
-  const int result = ::poll(&request, 1, 50);
-  ready = result > 0;
-  return result < 0 && errno != EINTR ? LastError() : std::error_code();
+  return AwaitEvent(input.fd, POLLIN, ready);
 }
 
 // Scanning the page cache in place beats copying it out with read(). A file
@@ -329,7 +230,7 @@ bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
 }
 
 struct Output {
-  WriteSignals signals;
+  WriteSignalsAsErrors signals;
   fs::path resolved;  // the file a symbolic link leads to
   struct stat existing = {};
   bool exists = false;
@@ -343,7 +244,7 @@ struct Output {
 void Release(Output* output) noexcept {
   if (output->fd >= 0) ::close(output->fd);
   if (!output->temporary.empty()) ::unlinkat(output->directory, output->temporary.c_str(), 0);
-  UnregisterTemporary(output->live_slot);
+  ForgetTemporary(output->live_slot);
   if (output->lock >= 0) ::close(output->lock);
   if (output->directory >= 0) ::close(output->directory);
   delete output;
@@ -354,11 +255,6 @@ std::error_code InspectTarget(const fs::path& target, OutputPtr& output, TargetK
   output->resolved = target;
   int descriptor = -1;
   if (const std::error_code error = ResolveLinks(output->resolved, descriptor)) return error;
-  kind = TargetKind::kDevice;
-  if (descriptor >= 0) {
-    output->fd = CopyDescriptor(descriptor);
-    return output->fd < 0 ? LastError() : std::error_code();
-  }
   output->exists = ::stat(output->resolved.c_str(), &output->existing) == 0;
   if (!output->exists && errno != ENOENT) return LastError();
   const mode_t mode = output->existing.st_mode;
@@ -388,17 +284,6 @@ std::error_code OpenInPlace(Output& output, bool& ready) {
 }
 
 namespace {
-
-// Write protection is the mode's: root passes every access check, yet a
-// file that nobody may write is left alone for root too.
-std::error_code RefuseWriteProtected(const Output& output) {
-  if ((output.existing.st_mode & 0222) == 0) return SystemError(EACCES);
-  const std::string target = output.resolved.filename();
-  if (::faccessat(output.directory, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
-    return LastError();
-  }
-  return {};
-}
 
 // Locks a fresh temporary for as long as the run keeps it; a named one must
 // still be under its name, which a sweeping run may have taken between the
@@ -433,10 +318,10 @@ std::error_code CreateNamedTemporary(Output& output) {
         ::openat(output.directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (output.fd < 0) return LastError();
     output.temporary = name;
-    output.live_slot = RegisterTemporary(output.directory, output.temporary);
+    output.live_slot = RememberTemporary(output.directory, output.temporary);
     const std::error_code error = LockTemporary(output, name.c_str());
     if (error == std::errc::file_exists) {
-      UnregisterTemporary(output.live_slot);
+      ForgetTemporary(output.live_slot);
       output.temporary.clear();
       Discard(output);
     }
@@ -466,16 +351,15 @@ std::error_code CreateTemporary(Output& output) {
   return {};
 }
 
+// Write protection is the mode's: root passes every access check, yet a
+// file that nobody may write is left alone for root too.
 std::error_code CheckWritable(Output& output) {
   if (!output.exists) return {};
-  const int directory =
-      ::open(DirectoryOf(output.resolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory < 0) return {};  // left for CreateTemporary to report
-  output.directory = directory;
-  const std::error_code error = RefuseWriteProtected(output);
-  output.directory = -1;
-  ::close(directory);
-  return error;
+  if ((output.existing.st_mode & 0222) == 0) return SystemError(EACCES);
+  if (::faccessat(AT_FDCWD, output.resolved.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+    return LastError();
+  }
+  return {};
 }
 
 std::error_code WriteSome(Output& output, const char* data, std::size_t size,
@@ -493,12 +377,9 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
   }
 }
 
+// A reader gone (POLLERR) counts as ready: the next write reports it.
 std::error_code AwaitRoom(Output& output, bool& ready) {
-  pollfd request = {output.fd, POLLOUT, 0};
-  const int result = ::poll(&request, 1, 50);
-  // A reader gone (POLLERR) is for the next write to report.
-  ready = result > 0;
-  return result < 0 && errno != EINTR ? LastError() : std::error_code();
+  return AwaitEvent(output.fd, POLLOUT, ready);
 }
 
 void Pause() {
@@ -523,7 +404,7 @@ std::error_code Settle(Output& output) {
       return LastError();
     }
     output.temporary = name;
-    output.live_slot = RegisterTemporary(output.directory, output.temporary);
+    output.live_slot = RememberTemporary(output.directory, output.temporary);
     return std::error_code();
   });
 }
@@ -541,7 +422,7 @@ std::error_code PutInPlace(Output& output) {
     return LastError();
   }
   output.temporary.clear();
-  UnregisterTemporary(output.live_slot);
+  ForgetTemporary(output.live_slot);
   ::fsync(dir);  // Best effort: the content is already safe.
   return {};
 }

@@ -79,7 +79,7 @@ std::error_code CopyStandardHandle(int descriptor, DWORD access, HANDLE& copy) {
 
 }  // namespace
 
-int DescriptorNamed(const fs::path&) {
+int DescriptorBehind(const fs::path&) {
   return -1;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows driver, under Wine, writes byte for byte what the Linux driver
-# writes, on the same inputs, one of them named in Cyrillic.
+# writes, on the same inputs, one of them named in Cyrillic, and through the
+# standard streams.
 # usage: driver_parity_test.sh LINUX_DRIVER WINDOWS_DRIVER WORKDIR WINE
 set -euo pipefail
 linux="$1" windows="$2" work="$3" wine="$4"
@@ -32,4 +33,15 @@ for input in "$work/in"/*; do
     status=1
   fi
 done
+# "-" is standard input and standard output, with the count on standard error.
+"$linux" - - <"$work/in/rule.txt" >"$work/linux/std.out" 2>"$work/linux/std.count"
+"$wine" "$windows" - - <"$work/in/rule.txt" >"$work/windows/std.out" 2>"$work/windows/std.err"
+tr -d '\r' <"$work/windows/std.err" >"$work/windows/std.count"
+if cmp -s "$work/linux/std.out" "$work/windows/std.out" &&
+  cmp -s "$work/linux/std.count" "$work/windows/std.count"; then
+  echo "same: - - ($(cat "$work/linux/std.count") links)"
+else
+  echo "DIFFERENT: - - gave $(cat -A "$work/windows/std.out") and $(cat "$work/windows/std.err")" >&2
+  status=1
+fi
 exit "$status"

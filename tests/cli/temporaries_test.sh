@@ -76,19 +76,25 @@ INT
 HUP
 CASES
 
-# --- Runs that cannot clean up (kill -9 between naming the temporary and the
-# rename) leave it to the next run, which removes it; a live run's is kept.
-# The first run reads a.txt from a fifo and holds where the case says: at
-# the rename (delayed), or waiting for more from the fifo, kept open.
-# name | strace options of the first run | where it holds
-while IFS='|' read -r name options holds; do
+# Starts a run under strace OPTIONS that reads a.txt from a fifo and holds
+# where HOLDS says: at the rename (delayed), or waiting for more from the
+# fifo, kept open on descriptor 3. Fails unless it has named its temporary.
+hold_first_run() {
   fresh_out
-  start_traced "$options" fifo out/urls.txt
+  start_traced "$1" fifo out/urls.txt
   exec 3>fifo
   cat a.txt >&3
-  [ "$holds" = fifo ] || exec 3>&-
-  if ! await_temporaries 1; then
-    exec 3>&-
+  [ "$2" = fifo ] || exec 3>&-
+  await_temporaries 1 && return 0
+  exec 3>&-
+  return 1
+}
+
+# --- Runs that cannot clean up (kill -9 between naming the temporary and the
+# rename) leave it to the next run, which removes it; a live run's is kept.
+# name | strace options of the first run | where it holds
+while IFS='|' read -r name options holds; do
+  if ! hold_first_run "$options" "$holds"; then
     fail "$name: the first run never named its temporary"
     continue
   fi
@@ -112,13 +118,7 @@ CASES
 # A live run's temporary stays while another run completes; then the live
 # run completes too, and its links win.
 while IFS='|' read -r name options holds; do
-  fresh_out
-  start_traced "$options" fifo out/urls.txt
-  exec 3>fifo
-  cat a.txt >&3
-  [ "$holds" = fifo ] || exec 3>&-
-  if ! await_temporaries 1; then
-    exec 3>&-
+  if ! hold_first_run "$options" "$holds"; then
     fail "$name: the live run never named its temporary"
     continue
   fi

@@ -20,7 +20,9 @@ TEST(ExtractionErrorTest, SaysWhatWasBeingDone) {
     std::string starts;
   };
   const fs::path path = fs::path("dir") / "urls.txt";
-  const std::string quoted = "'" + path.string() + "'";
+  // Appended piece by piece: GCC 12 warns falsely about "'" + string.
+  std::string quoted = "'";
+  quoted.append(path.string()).append("'");
   const Case cases[] = {
       {Stage::kCreateOutput, nullptr, "cannot create a temporary file in 'dir' for " + quoted},
       {Stage::kOpenInput, nullptr, "cannot open the input " + quoted},
