@@ -57,7 +57,10 @@ int DescriptorNamed(const fs::path& path) {
   if (name == "/dev/stdin") return 0;
   if (name == "/dev/stdout") return 1;
   if (name == "/dev/stderr") return 2;
-  for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+  // This process by its number, too: the name a link to one of its descriptors may hold.
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (const std::string_view prefix :
+       {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"), std::string_view(own)}) {
     if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
     const char* const end = name.data() + name.size();
     int descriptor = -1;
@@ -82,6 +85,9 @@ std::error_code ResolveLinks(fs::path& path, int& descriptor) {
     const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
     if (size < 0) return LastError();
     target.resize(static_cast<std::size_t>(size));
+    // Another process's descriptor (/proc/PID/fd/N) reads as "pipe:[N]" or
+    // "socket:[N]", no path at all: opening the link itself reaches it.
+    if (target.find(":[") != std::string::npos && target.front() != '/') return {};
     path = fs::path(target).is_absolute() ? fs::path(target) : path.parent_path() / target;
   }
   return SystemError(ELOOP);
@@ -278,8 +284,8 @@ std::error_code OpenInPlace(Output& output, bool& ready) {
   if (output.fd >= 0) return {};
   output.fd = ::open(output.resolved.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (output.fd >= 0) return {};
-  // A pipe without a reader.
-  if (errno == ENXIO) ready = false;
+  // A fifo without a reader; from a device, ENXIO means it is not there.
+  if (errno == ENXIO && S_ISFIFO(output.existing.st_mode)) ready = false;
   return ready ? LastError() : std::error_code();
 }
 

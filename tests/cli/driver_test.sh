@@ -82,6 +82,7 @@ done <<CASES
 /dev/fd/3 appended to a log keeps the log@"\$driver" in.txt /dev/fd/3 3>>log.txt >/dev/null@log.txt@appended.txt
 /proc/self/fd/1 appended to a log keeps the log@"\$driver" in.txt /proc/self/fd/1 >>log.txt@log.txt@appended.txt
 a link to /dev/stdout appended to a log@ln -sf /dev/stdout to-stdout && "\$driver" in.txt to-stdout >>log.txt@log.txt@appended.txt
+a link to /proc/PID/fd/1, a pipe@bash -c 'ln -sf /proc/\$\$/fd/1 via-proc && exec "\$driver" in.txt via-proc' | cat >result.txt@result.txt@links.txt
 /dev/stdout a pipe@"\$driver" in.txt /dev/stdout | cat >result.txt@result.txt@links.txt
 /dev/stdout a socket@socket_stdout "\$driver" in.txt /dev/stdout >result.txt@result.txt@links.txt
 /dev/stdout a fresh file@"\$driver" in.txt /dev/stdout >result.txt@result.txt@links.txt
