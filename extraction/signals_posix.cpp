@@ -27,14 +27,11 @@ static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler
 LiveTemporary g_live[64];
 struct sigaction g_previous_actions[std::size(kEndingSignals)];
 
-// Async-signal-safe: unlinks, then lets the signal do what it did before.
+// Async-signal-safe. A handler the program had before decides what the
+// signal does, and the runs clean up after themselves if it lets them; a
+// signal that ends the process removes the temporaries first.
 void OnEndingSignal(int signal, siginfo_t* info, void* context) {
   const int saved_errno = errno;
-  for (LiveTemporary& live : g_live) {
-    if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
-      ::unlinkat(live.directory, live.name, 0);
-    }
-  }
   for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
     if (kEndingSignals[i] != signal) continue;
     const struct sigaction& previous = g_previous_actions[i];
@@ -42,8 +39,13 @@ void OnEndingSignal(int signal, siginfo_t* info, void* context) {
       previous.sa_sigaction(signal, info, context);
     } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
       previous.sa_handler(signal);
-    } else {
-      // Blocked until the handler returns, then delivered with its usual effect.
+    } else if (previous.sa_handler == SIG_DFL) {
+      for (LiveTemporary& live : g_live) {
+        if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
+          ::unlinkat(live.directory, live.name, 0);
+        }
+      }
+      // Blocked until this handler returns, then delivered with its usual effect.
       ::signal(signal, SIG_DFL);
       ::raise(signal);
     }
