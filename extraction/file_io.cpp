@@ -141,8 +141,7 @@ void ReplacementFile::Open(os::TargetKind kind) {
     Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory),
           "cannot replace the output");
   }
-  // A device or a pipe has no content to keep, and replacing it would be
-  // wrong; a descriptor given by name is already open.
+  // A device or a pipe has no content to keep, and replacing it would be wrong.
   in_place_ = kind == os::TargetKind::kDevice;
   if (!in_place_) {
     // A write-protected output stays as it is, as it would if written in place.
