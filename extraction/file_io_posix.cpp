@@ -281,7 +281,6 @@ std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
 // up a cancel.
 std::error_code OpenInPlace(Output& output, bool& ready) {
   ready = true;
-  if (output.fd >= 0) return {};
   output.fd = ::open(output.resolved.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (output.fd >= 0) return {};
   // A fifo without a reader; from a device, ENXIO means it is not there.

@@ -197,7 +197,6 @@ std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
 
 std::error_code OpenInPlace(Output& output, bool& ready) {
   ready = true;
-  if (output.file != INVALID_HANDLE_VALUE) return {};
   output.file =
       ::CreateFileW(output.target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
