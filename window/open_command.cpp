@@ -16,10 +16,6 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
 
 }  // namespace
 
-void ShowInstructions(TextLabel& label) {
-  label.SetText(BuildInstructionText());
-}
-
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog) {
   dialog.SetTitle(std::string(kDialogTitle));
   dialog.SetFilter(std::string(kDialogFilter));
@@ -62,13 +58,6 @@ void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport
     case RunOutcome::Kind::kCancelled:
       return;  // neither a result nor an error
   }
-}
-
-void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
-                    const ErrorReport& report_error) {
-  const std::optional<std::filesystem::path> input = AskForInput(dialog);
-  if (!input) return;
-  ApplyOutcome(RunExtraction(*input, program_directory), label, report_error);
 }
 
 }  // namespace linksift

@@ -8,12 +8,13 @@
 #include <string>
 
 #include "qt_open_dialog.h"
-#include "window_test_support.h"
+#include "test_support.h"
+#include "texts.h"
 
 namespace linksift {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::WriteFile;
 
 TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
   const std::map<std::string, QStringList> cases = {
@@ -28,20 +29,19 @@ TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
 }
 
 // Shows CD1 for real; `answer` closes it from inside its modal loop.
-class QtOpenDialogTest : public ::testing::Test {
+class QtOpenDialogTest : public testing_support::TempDirTest {
  protected:
   void ShowAndAnswer(const std::function<void(QFileDialog*)>& answer) {
-    dialog_.SetTitle("Открытие файла");
-    dialog_.SetFilter("Текстовые файлы (*.txt)|*.txt");
+    dialog_.SetTitle(std::string(kDialogTitle));
+    dialog_.SetFilter(std::string(kDialogFilter));
     QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
     ASSERT_NE(shown, nullptr);
     shown->setOption(QFileDialog::DontUseNativeDialog);
-    shown->setDirectory(QString::fromStdString(temp_.path().string()));
+    shown->setDirectory(QString::fromStdString(dir_.string()));
     QTimer::singleShot(0, shown, [shown, answer] { answer(shown); });
     dialog_.Show();
   }
 
-  TempDir temp_;
   QWidget parent_;
   QtOpenDialog dialog_{&parent_};
 };
@@ -56,7 +56,8 @@ TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
 }
 
 TEST_F(QtOpenDialogTest, ReportsTheChosenFile) {
-  const std::filesystem::path file = temp_.Write("список ссылок.txt", "http://a/ b");
+  const std::filesystem::path file = dir_ / "список ссылок.txt";
+  WriteFile(file, "http://a/ b");
   ShowAndAnswer([&file](QFileDialog* shown) {
     shown->selectFile(QString::fromStdString(file.string()));
     static_cast<QDialog*>(shown)->accept();  // public as a QDialog
@@ -65,7 +66,8 @@ TEST_F(QtOpenDialogTest, ReportsTheChosenFile) {
 }
 
 TEST_F(QtOpenDialogTest, CancelAfterAChoiceReportsNothing) {
-  const std::filesystem::path file = temp_.Write("a.txt", "");
+  const std::filesystem::path file = dir_ / "a.txt";
+  WriteFile(file, "");
   ShowAndAnswer([&file](QFileDialog* shown) {
     shown->selectFile(QString::fromStdString(file.string()));
     static_cast<QDialog*>(shown)->accept();  // public as a QDialog
