@@ -17,10 +17,7 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
 }  // namespace
 
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog) {
-  dialog.SetTitle(std::string(kDialogTitle));
-  dialog.SetFilter(std::string(kDialogFilter));
-  dialog.Show();
-  return dialog.FileName();
+  return dialog.Show(std::string(kDialogTitle), std::string(kDialogFilter));
 }
 
 RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,

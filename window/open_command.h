@@ -33,7 +33,7 @@ struct RunOutcome {
 // The open command comes in three steps, so that a front end can run the
 // middle one on a thread of its own (see run_controller.h):
 //
-// 1. On the window's thread: sets the dialog's title and filter and shows it.
+// 1. On the window's thread: shows the dialog with its title and filter.
 //    Returns the chosen file, or nothing when the dialog was cancelled (then
 //    the command ends here).
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog);

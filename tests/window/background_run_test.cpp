@@ -21,11 +21,7 @@ namespace linksift {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::FakeWindowQueue;
-using testing_support::Fifo;
-using testing_support::Names;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 // What the callbacks saw, and on which thread.
 struct Observed {
@@ -35,7 +31,7 @@ struct Observed {
   bool running_when_finished = true;
 };
 
-class BackgroundRunTest : public testing_support::TempDirTest {
+class BackgroundRunTest : public TempDirTest {
  protected:
   void SetUp() override {
     TempDirTest::SetUp();
@@ -67,6 +63,13 @@ class BackgroundRunTest : public testing_support::TempDirTest {
   }
   bool WaitForOutcome() {
     return queue_.RunUntil([this] { return !seen_.outcomes.empty(); });
+  }
+  // The run ended as cancelled, leaving nothing changed behind.
+  void ExpectCancelled() {
+    ASSERT_TRUE(WaitForOutcome());
+    EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
+    EXPECT_FALSE(run_->running());
+    ExpectOldOutputOnly();
   }
   // Only the old urls.txt and the pipe: no temporary file left.
   void ExpectOldOutputOnly() {
@@ -114,26 +117,20 @@ TEST_F(BackgroundRunTest, CancelStopsARunWaitingOnASilentPipe) {
   // The run is waiting for more: nothing arrives.
   EXPECT_FALSE(queue_.RunUntil([this] { return !seen_.outcomes.empty(); }, 200ms));
   run_->Cancel();
-  ASSERT_TRUE(WaitForOutcome());
-  EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
-  EXPECT_FALSE(run_->running());
-  ExpectOldOutputOnly();
+  ExpectCancelled();
 }
 
 TEST_F(BackgroundRunTest, CancelAndWaitReturnsWithTheRunOverAndItsOutcomeStillToCome) {
   Fifo& fifo = StartOnPipe("");
   run_->CancelAndWait();
-  EXPECT_EQ(testing_support::OpenDescriptors(fifo.path()), 1) << "the run still reads it";
+  EXPECT_EQ(OpenDescriptors(fifo.path()), 1) << "the run still reads it";
   ExpectOldOutputOnly();
   // More input now cannot revive the run.
   fifo.Write("http://late/\r\n");
   fifo.Close();
   EXPECT_TRUE(run_->running());
   EXPECT_FALSE(Start(fifo.path()));
-  ASSERT_TRUE(WaitForOutcome());
-  EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
-  EXPECT_FALSE(run_->running());
-  ExpectOldOutputOnly();
+  ExpectCancelled();
 }
 
 TEST_F(BackgroundRunTest, DestroyedMidRunItWaitsAndItsQueuedTasksDoNothing) {

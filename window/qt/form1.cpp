@@ -32,7 +32,8 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
     : command1_(new QPushButton(FromUtf8(kCommand1Text), this)),
       label1_(new MessageLabel(this)),
       progress_bar_(new QProgressBar(this)),
-      report_error_(std::move(report_error)),
+      report_error_(report_error ? std::move(report_error)
+                                 : [this](const std::string& message) { ShowErrorBox(message); }),
       controller_(*this, dialog ? std::move(dialog) : std::make_unique<QtOpenDialog>(this),
                   std::move(program_directory),
                   {.post =
@@ -94,16 +95,7 @@ void Form1::ShowProgress(std::optional<int> step) {
   progress_bar_->show();
 }
 
-void Form1::HideProgress() {
-  progress_bar_->hide();
-  label1_->show();
-}
-
-void Form1::ShowError(const std::string& message) {
-  if (report_error_) {
-    report_error_(message);
-    return;
-  }
+void Form1::ShowErrorBox(const std::string& message) {
   QMessageBox box(QMessageBox::Critical, FromUtf8(kWindowTitle), QString::fromStdString(message),
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);

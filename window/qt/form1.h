@@ -29,11 +29,16 @@ class Form1 final : public QWidget, private RunView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Drawing what the controller asks for.
   TextLabel& Label1() override { return *label1_; }
   void EnableCommand1(bool enabled) override;
   void ShowProgress(std::optional<int> step) override;
-  void HideProgress() override;
-  void ShowError(const std::string& message) override;
+  void HideProgress() override {
+    progress_bar_->hide();
+    label1_->show();
+  }
+  void ShowError(const std::string& message) override { report_error_(message); }
+  void ShowErrorBox(const std::string& message);
 
   QPushButton* command1_;
   MessageLabel* label1_;

@@ -62,7 +62,8 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
              ErrorReport report_error)
     : program_directory_(std::move(program_directory)),
       cd1_(std::move(dialog)),
-      report_error_(std::move(report_error)) {}
+      report_error_(report_error ? std::move(report_error)
+                                 : [this](const std::string& message) { ShowErrorBox(message); }) {}
 
 Form1::~Form1() {
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
@@ -252,11 +253,7 @@ void Form1::HideProgress() {
   ::ShowWindow(label1_->control(), SW_SHOWNA);
 }
 
-void Form1::ShowError(const std::string& message) {
-  if (report_error_) {
-    report_error_(message);
-    return;
-  }
+void Form1::ShowErrorBox(const std::string& message) {
   ::MessageBoxW(hwnd_, Widen(message).c_str(), Widen(kWindowTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 

@@ -57,11 +57,13 @@ class Form1 final : private RunView {
   void RunTimer(UINT_PTR id);
   void Destroyed();
 
+  // Drawing what the controller asks for.
   TextLabel& Label1() override { return *label1_; }
   void EnableCommand1(bool enabled) override;
   void ShowProgress(std::optional<int> step) override;
   void HideProgress() override;
-  void ShowError(const std::string& message) override;
+  void ShowError(const std::string& message) override { report_error_(message); }
+  void ShowErrorBox(const std::string& message);
 
   std::string program_directory_;
   std::unique_ptr<OpenDialog> cd1_;

@@ -5,13 +5,10 @@
 
 namespace linksift::testing_support {
 
-void FakeDialog::Show() {
-  log_->push_back("Show");
+std::optional<std::filesystem::path> FakeDialog::Show(const std::string& title,
+                                                      const std::string& filter) {
+  log_->push_back("Show " + title + "|" + filter);
   if (while_shown) while_shown();
-}
-
-std::optional<std::filesystem::path> FakeDialog::FileName() const {
-  log_->push_back("FileName");
   return answer;
 }
 

@@ -21,15 +21,17 @@ namespace linksift::testing_support {
 // Records every call the fakes below receive, in order.
 using CallLog = std::vector<std::string>;
 
-// Answers with a preset file, or with a cancel when it has none.
+// What FakeDialog logs when the open command shows it.
+inline const std::string kOpenDialogShown = "Show Открытие файла|Текстовые файлы (*.txt)|*.txt";
+
+// Answers with a preset file, or with a cancel when it has none; logs "Show
+// TITLE|FILTER".
 class FakeDialog final : public OpenDialog {
  public:
   explicit FakeDialog(CallLog* log) : log_(log) {}
 
-  void SetTitle(const std::string& title) override { log_->push_back("SetTitle " + title); }
-  void SetFilter(const std::string& filter) override { log_->push_back("SetFilter " + filter); }
-  void Show() override;
-  std::optional<std::filesystem::path> FileName() const override;
+  std::optional<std::filesystem::path> Show(const std::string& title,
+                                            const std::string& filter) override;
 
   std::optional<std::filesystem::path> answer;
   // Runs while the dialog is up, as the user might act meanwhile.

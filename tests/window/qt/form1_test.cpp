@@ -15,6 +15,7 @@
 #include "fakes.h"
 #include "fifo.h"
 #include "form1.h"
+#include "form1_test_base.h"
 #include "message_label.h"
 #include "test_support.h"
 #include "texts.h"
@@ -22,24 +23,15 @@
 namespace linksift {
 namespace {
 
-using testing_support::CallLog;
-using testing_support::FakeDialog;
-using testing_support::Fifo;
-using testing_support::Names;
-using testing_support::OpenDescriptors;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 // Form1 over a fake dialog and a recorded error seam, writing into a temporary
 // program directory.
-class Form1Test : public testing_support::TempDirTest {
+class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
-    auto dialog = std::make_unique<FakeDialog>(&log_);
-    dialog_ = dialog.get();
-    form_ = std::make_unique<Form1>(dir_.string(), std::move(dialog),
-                                    [this](const std::string& m) { errors_.push_back(m); });
+    Form1TestBase::SetUp();
+    form_ = std::make_unique<Form1>(dir_.string(), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }
@@ -51,9 +43,6 @@ class Form1Test : public testing_support::TempDirTest {
     return dir_ / name;
   }
 
-  CallLog log_;
-  FakeDialog* dialog_ = nullptr;
-  std::vector<std::string> errors_;
   std::unique_ptr<Form1> form_;
   QPushButton* command1_ = nullptr;
   MessageLabel* label1_ = nullptr;
@@ -121,7 +110,7 @@ TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
     log_.clear();
     QTest::keyClick(command1_, key);
-    EXPECT_EQ(std::count(log_.begin(), log_.end(), "Show"), 1) << key;
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1) << key;
   }
 }
 
@@ -208,7 +197,7 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
   EXPECT_FALSE(label1_->isVisible()) << "the bar stands in for the label";
   EXPECT_EQ(LabelText(), before);
   QTest::mouseClick(command1_, Qt::LeftButton);
-  EXPECT_EQ(std::count(log_.begin(), log_.end(), "Show"), 1) << "a second run started";
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1) << "a second run started";
 
   QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
   ASSERT_TRUE(WaitForTheEnd());

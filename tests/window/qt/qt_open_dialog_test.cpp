@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "qt_open_dialog.h"
@@ -31,15 +32,17 @@ TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
 // Shows CD1 for real; `answer` closes it from inside its modal loop.
 class QtOpenDialogTest : public testing_support::TempDirTest {
  protected:
-  void ShowAndAnswer(const std::function<void(QFileDialog*)>& answer) {
-    dialog_.SetTitle(std::string(kDialogTitle));
-    dialog_.SetFilter(std::string(kDialogFilter));
+  std::optional<std::filesystem::path> ShowAndAnswer(
+      const std::function<void(QFileDialog*)>& answer) {
     QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
-    ASSERT_NE(shown, nullptr);
+    if (shown == nullptr) {
+      ADD_FAILURE() << "no dialog named CD1";
+      return std::nullopt;
+    }
     shown->setOption(QFileDialog::DontUseNativeDialog);
     shown->setDirectory(QString::fromStdString(dir_.string()));
     QTimer::singleShot(0, shown, [shown, answer] { answer(shown); });
-    dialog_.Show();
+    return dialog_.Show(std::string(kDialogTitle), std::string(kDialogFilter));
   }
 
   QWidget parent_;
@@ -47,34 +50,25 @@ class QtOpenDialogTest : public testing_support::TempDirTest {
 };
 
 TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
-  ShowAndAnswer([](QFileDialog* shown) {
+  const auto chosen = ShowAndAnswer([](QFileDialog* shown) {
     EXPECT_EQ(shown->windowTitle(), "Открытие файла");
     EXPECT_EQ(shown->nameFilters(), QStringList{"Текстовые файлы (*.txt)"});
     EXPECT_TRUE(shown->isModal());
     shown->reject();
   });
+  EXPECT_EQ(chosen, std::nullopt);
 }
 
-TEST_F(QtOpenDialogTest, ReportsTheChosenFile) {
+TEST_F(QtOpenDialogTest, ReportsTheChosenFileAndNothingOnCancel) {
   const std::filesystem::path file = dir_ / "список ссылок.txt";
   WriteFile(file, "http://a/ b");
-  ShowAndAnswer([&file](QFileDialog* shown) {
+  const auto choose = [&file](QFileDialog* shown) {
     shown->selectFile(QString::fromStdString(file.string()));
     static_cast<QDialog*>(shown)->accept();  // public as a QDialog
-  });
-  EXPECT_EQ(dialog_.FileName(), file);
-}
-
-TEST_F(QtOpenDialogTest, CancelAfterAChoiceReportsNothing) {
-  const std::filesystem::path file = dir_ / "a.txt";
-  WriteFile(file, "");
-  ShowAndAnswer([&file](QFileDialog* shown) {
-    shown->selectFile(QString::fromStdString(file.string()));
-    static_cast<QDialog*>(shown)->accept();  // public as a QDialog
-  });
-  ASSERT_TRUE(dialog_.FileName().has_value());
-  ShowAndAnswer([](QFileDialog* shown) { shown->reject(); });
-  EXPECT_EQ(dialog_.FileName(), std::nullopt);
+  };
+  EXPECT_EQ(ShowAndAnswer(choose), file);
+  // The same dialog again, where a file was chosen the last time.
+  EXPECT_EQ(ShowAndAnswer([](QFileDialog* shown) { shown->reject(); }), std::nullopt);
 }
 
 }  // namespace
