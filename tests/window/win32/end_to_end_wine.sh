@@ -7,7 +7,13 @@ set -euo pipefail
 exe="$1" shots="$2" wine="$3"
 : "${WINEPREFIX:?}"
 mkdir -p "$shots"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+rm -f "$shots/failure.png"
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
+  [ -s "${work:-}/wine.log" ] && sed 's/^/  wine: /' "$work/wine.log" >&2
+  exit 1
+}
 source "$(dirname "$0")/../end_to_end_lib.sh"
 clean_up_more() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
 start_xvfb
