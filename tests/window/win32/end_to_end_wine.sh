@@ -15,7 +15,11 @@ fail() {
   exit 1
 }
 source "$(dirname "$0")/../end_to_end_lib.sh"
-clean_up_more() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+clean_up_more() { stop_wineserver; }
+# Wine's desktop lives on the display its server started with: one left
+# running by an earlier program would take this test's keys elsewhere.
+stop_wineserver
 start_xvfb
 
 # The program in a folder of its own: urls.txt goes beside it.
