@@ -1,8 +1,17 @@
 # Shared by the end-to-end tests of both front ends; source it. Gives a work
 # folder removed at the end, a private X server, waiting, screenshots and the
-# look of a run in progress. The caller defines fail() and may define
-# clean_up_more() for what else must go at the end.
+# look of a run in progress. The caller sets `shots` (the screenshot folder)
+# first, may set `program_log` (the program's output, shown on failure) and
+# may define clean_up_more() for what else must go at the end.
 readonly WAIT_SECONDS=60 # for each step; a sanitizer build or Wine starts slowly
+
+# fail MESSAGE: says what went wrong, with a screenshot and the program's output.
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
+  [ -s "${program_log:-}" ] && sed 's/^/  program: /' "$program_log" >&2
+  exit 1
+}
 
 work="$(mktemp -d /tmp/linksift-e2e-XXXXXX)"
 pids=()

@@ -11,18 +11,13 @@ set -euo pipefail
 
 program="$(realpath "$1")"
 shots="$2"
-fail() {
-  echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
-  [ -s "${work:-}/app.log" ] && sed 's/^/  program: /' "$work/app.log" >&2
-  exit 1
-}
+source "$(dirname "$0")/../end_to_end_lib.sh"
+program_log="$work/app.log"
 
 for tool in Xvfb xdotool import compare identify convert python3; do
   command -v "$tool" >/dev/null || fail "$tool is missing (packages xvfb, xdotool, imagemagick, python3)"
 done
 
-source "$(dirname "$0")/../end_to_end_lib.sh"
 start_xvfb
 
 # The program writes urls.txt beside itself, so it runs from a copy.

@@ -8,13 +8,8 @@ exe="$1" shots="$2" wine="$3"
 : "${WINEPREFIX:?}"
 mkdir -p "$shots"
 rm -f "$shots/failure.png"
-fail() {
-  echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
-  [ -s "${work:-}/wine.log" ] && sed 's/^/  wine: /' "$work/wine.log" >&2
-  exit 1
-}
 source "$(dirname "$0")/../end_to_end_lib.sh"
+program_log="$work/wine.log"
 stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
 clean_up_more() { stop_wineserver; }
 # Wine's desktop lives on the display its server started with: one left
