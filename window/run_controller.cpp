@@ -44,7 +44,6 @@ void RunController::StartRun(std::filesystem::path input) {
   ++run_number_;
   step_.reset();  // busy until a report gives the size
   view_.EnableCommand1(false);
-  // A short run looks just as it did when runs held the window.
   queue_.post_delayed(kProgressDelay, [self = std::weak_ptr(self_), number = run_number_] {
     if (const auto controller = self.lock()) (*controller)->RevealProgress(number);
   });

@@ -14,6 +14,10 @@
 
 namespace linksift {
 
+// Progress shows only once a run has lasted this long, so that a short run
+// looks just as it did when runs held the window.
+inline constexpr std::chrono::milliseconds kProgressDelay{333};
+
 // How tasks get onto the window's thread.
 struct WindowQueue {
   // From any thread, in order; see BackgroundRun::PostToWindow.
