@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -14,10 +13,6 @@
 #include "open_command.h"
 
 namespace linksift {
-
-// A front end shows progress only once a run has lasted this long, so that a
-// short run looks just as it did when runs held the window.
-inline constexpr std::chrono::milliseconds kProgressDelay{333};
 
 // Progress bars count in this many steps: byte counts overflow their ints.
 inline constexpr int kProgressSteps = 1000;

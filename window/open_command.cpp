@@ -8,15 +8,8 @@
 
 namespace linksift {
 
-void ShowInstructions(TextLabel& label) {
-  label.SetText(BuildInstructionText());
-}
-
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog) {
-  dialog.SetTitle(std::string(kDialogTitle));
-  dialog.SetFilter(std::string(kDialogFilter));
-  dialog.Show();
-  return dialog.FileName();
+  return dialog.Show(std::string(kDialogTitle), std::string(kDialogFilter));
 }
 
 RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,
@@ -54,13 +47,6 @@ void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport
     case RunOutcome::Kind::kCancelled:
       return;  // neither a result nor an error
   }
-}
-
-void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
-                    const ErrorReport& report_error) {
-  const std::optional<std::filesystem::path> input = AskForInput(dialog);
-  if (!input) return;
-  ApplyOutcome(RunExtraction(*input, program_directory), label, report_error);
 }
 
 }  // namespace linksift

@@ -13,9 +13,6 @@
 
 namespace linksift {
 
-inline constexpr std::string_view kDialogTitle = "Открытие файла";
-inline constexpr std::string_view kDialogFilter = "Текстовые файлы (*.txt)|*.txt";
-
 // Shows a failure to the user (a message box in the window); UTF-8.
 using ErrorReport = std::function<void(const std::string& message)>;
 
@@ -33,13 +30,10 @@ struct RunOutcome {
   std::string error_text;   // Russian, UTF-8
 };
 
-// Form1's load event: Label1 gets the instructions.
-void ShowInstructions(TextLabel& label);
-
 // The open command comes in three steps, so that a front end can run the
-// middle one on a thread of its own (see background_run.h):
+// middle one on a thread of its own (see run_controller.h):
 //
-// 1. On the window's thread: sets the dialog's title and filter and shows it.
+// 1. On the window's thread: shows the dialog with its title and filter.
 //    Returns the chosen file, or nothing when the dialog was cancelled (then
 //    the command ends here).
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog);
@@ -58,9 +52,5 @@ RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view pr
 //    the count and the output path; a failure goes to `report_error` and the
 //    label keeps its text; a cancelled run shows nothing at all.
 void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport& report_error);
-
-// One press of Command1, all three steps on the calling thread.
-void RunOpenCommand(OpenDialog& dialog, TextLabel& label, std::string_view program_directory,
-                    const ErrorReport& report_error);
 
 }  // namespace linksift

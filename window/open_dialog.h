@@ -12,13 +12,11 @@ class OpenDialog {
  public:
   virtual ~OpenDialog() = default;
 
-  virtual void SetTitle(const std::string& title) = 0;
-  // Descriptions and their patterns, alternating, joined by "|".
-  virtual void SetFilter(const std::string& filter) = 0;
-  // Shows the dialog modally; returns once the user has closed it.
-  virtual void Show() = 0;
-  // The file chosen at the last showing, or nothing when it was cancelled.
-  virtual std::optional<std::filesystem::path> FileName() const = 0;
+  // Shows the dialog modally under `title`, listing the files `filter` names
+  // (descriptions and their patterns, alternating, joined by "|"). Returns
+  // once the user has closed it: the chosen file, or nothing when cancelled.
+  virtual std::optional<std::filesystem::path> Show(const std::string& title,
+                                                    const std::string& filter) = 0;
 };
 
 }  // namespace linksift

@@ -1,5 +1,7 @@
 #include "texts.h"
 
+#include <limits>
+
 namespace linksift {
 namespace {
 
@@ -34,6 +36,12 @@ std::string BuildResultText(LinkCount count, std::string_view output_path) {
   text.append("Сформирован файл: ");
   text.append(output_path);
   return text;
+}
+
+std::string LongestResultText() {
+  std::string path;
+  for (int i = 0; i < kLongestPathShown; ++i) path += "Ш";
+  return BuildResultText(std::numeric_limits<LinkCount>::max(), path);
 }
 
 std::string BuildOutputPath(std::string_view program_directory) {

@@ -7,6 +7,14 @@
 
 namespace linksift {
 
+inline constexpr std::string_view kWindowTitle = "Linksift";
+inline constexpr std::string_view kCommand1Text = "Открыть файл...";
+inline constexpr std::string_view kDialogTitle = "Открытие файла";
+inline constexpr std::string_view kDialogFilter = "Текстовые файлы (*.txt)|*.txt";
+
+// Paths up to this many characters show in full in Label1.
+inline constexpr int kLongestPathShown = 120;
+
 // Appended to ProgramDirectory, separator included, to name the output file.
 #ifdef _WIN32
 inline constexpr std::string_view OutputFileName = "\\urls.txt";
@@ -20,6 +28,10 @@ std::string BuildInstructionText();
 // The count line, an empty line and the line naming the output file, with
 // CR LF between them and none after the last. UTF-8.
 std::string BuildResultText(LinkCount count, std::string_view output_path);
+
+// The widest result text Label1 has to hold in full: the largest count and a
+// path of kLongestPathShown wide letters. Front ends size the label's font by it.
+std::string LongestResultText();
 
 // ProgramDirectory followed directly by OutputFileName; a trailing separator
 // on the directory is kept, so the root gives "//urls.txt".

@@ -1,63 +1,27 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "background_run.h"
+#include "fakes.h"
+#include "fifo.h"
+#include "test_support.h"
 #include "texts.h"
-#include "window_test_support.h"
 
 namespace linksift {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::Fifo;
-using testing_support::ListNames;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
-
-// The window's queue: the run's thread posts, the test's thread runs.
-class WindowQueue {
- public:
-  BackgroundRun::PostToWindow Poster() {
-    return [this](BackgroundRun::Task task) {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-      posted_.notify_one();
-    };
-  }
-
-  // Runs queued tasks as they come until `done` holds; false on a timeout.
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!posted_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) return false;
-      BackgroundRun::Task task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      task();
-    }
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<BackgroundRun::Task> tasks_;
-};
+using namespace testing_support;
 
 // What the callbacks saw, and on which thread.
 struct Observed {
@@ -67,16 +31,19 @@ struct Observed {
   bool running_when_finished = true;
 };
 
-class BackgroundRunTest : public ::testing::Test {
+class BackgroundRunTest : public TempDirTest {
  protected:
-  BackgroundRunTest() { WriteBytes(urls(), "http://old/\r\n"); }
+  void SetUp() override {
+    TempDirTest::SetUp();
+    WriteFile(urls(), "http://old/\r\n");
+  }
 
-  std::filesystem::path urls() const { return temp_.path() / "urls.txt"; }
+  std::filesystem::path urls() const { return dir_ / "urls.txt"; }
 
   bool Start(const std::filesystem::path& input) {
     const std::thread::id window = std::this_thread::get_id();
     return run_->Start(
-        input, temp_.path().string(),
+        input, dir_.string(),
         [this, window](std::uint64_t done, std::uint64_t total) {
           seen_.called_off_the_window_thread |= std::this_thread::get_id() != window;
           seen_.progress.emplace_back(done, total);
@@ -87,26 +54,39 @@ class BackgroundRunTest : public ::testing::Test {
           seen_.outcomes.push_back(outcome);
         });
   }
+  // Starts a run on a pipe that sends `bytes` and then waits for more.
+  Fifo& StartOnPipe(const std::string& bytes) {
+    pipe_ = std::make_unique<Fifo>(dir_ / "pipe.txt");
+    pipe_->Write(bytes);
+    EXPECT_TRUE(Start(pipe_->path()));
+    return *pipe_;
+  }
   bool WaitForOutcome() {
     return queue_.RunUntil([this] { return !seen_.outcomes.empty(); });
   }
-  void ExpectOldOutputOnly(const std::vector<std::string>& others) {
-    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n");
-    std::vector<std::string> expected = others;
-    expected.push_back("urls.txt");
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(ListNames(temp_.path()), expected);  // no temporary file left
+  // The run ended as cancelled, leaving nothing changed behind.
+  void ExpectCancelled() {
+    ASSERT_TRUE(WaitForOutcome());
+    EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
+    EXPECT_FALSE(run_->running());
+    ExpectOldOutputOnly();
+  }
+  // Only the old urls.txt and the pipe: no temporary file left.
+  void ExpectOldOutputOnly() {
+    EXPECT_EQ(ReadFile(urls()), "http://old/\r\n");
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"pipe.txt", "urls.txt"}));
   }
 
-  TempDir temp_;
-  WindowQueue queue_;
+  FakeWindowQueue queue_;
+  std::unique_ptr<Fifo> pipe_;
   Observed seen_;
-  std::unique_ptr<BackgroundRun> run_ = std::make_unique<BackgroundRun>(queue_.Poster());
+  std::unique_ptr<BackgroundRun> run_ = std::make_unique<BackgroundRun>(queue_.Queue().post);
 };
 
 TEST_F(BackgroundRunTest, DeliversProgressThenTheOutcomeOnTheWindowThread) {
   const std::string text = "a http://x/1, b\r\nnone\r\nhttp://y/2\r\n";
-  const std::filesystem::path input = temp_.Write("in.txt", text);
+  const std::filesystem::path input = dir_ / "in.txt";
+  WriteFile(input, text);
   ASSERT_TRUE(Start(input));
   EXPECT_TRUE(run_->running());
   EXPECT_FALSE(Start(input)) << "one run at a time";
@@ -116,8 +96,8 @@ TEST_F(BackgroundRunTest, DeliversProgressThenTheOutcomeOnTheWindowThread) {
   const RunOutcome& outcome = seen_.outcomes[0];
   EXPECT_EQ(outcome.kind, RunOutcome::Kind::kCompleted);
   EXPECT_EQ(outcome.count, 2u);
-  EXPECT_EQ(outcome.output_path, BuildOutputPath(temp_.path().string()));
-  EXPECT_EQ(ReadBytes(urls()), "http://x/1\r\nhttp://y/2\r\n");
+  EXPECT_EQ(outcome.output_path, BuildOutputPath(dir_.string()));
+  EXPECT_EQ(ReadFile(urls()), "http://x/1\r\nhttp://y/2\r\n");
   ASSERT_FALSE(seen_.progress.empty());
   EXPECT_EQ(seen_.progress.back(), std::make_pair(text.size() + 0ul, text.size() + 0ul));
   EXPECT_FALSE(seen_.called_off_the_window_thread);
@@ -126,47 +106,37 @@ TEST_F(BackgroundRunTest, DeliversProgressThenTheOutcomeOnTheWindowThread) {
 
   // The next run starts as the first did.
   seen_.outcomes.clear();
-  ASSERT_TRUE(Start(temp_.Write("in.txt", "http://z/\r\n")));
+  WriteFile(input, "http://z/\r\n");
+  ASSERT_TRUE(Start(input));
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(seen_.outcomes[0].count, 1u);
 }
 
 TEST_F(BackgroundRunTest, CancelStopsARunWaitingOnASilentPipe) {
-  Fifo fifo(temp_.path() / "pipe.txt");
-  fifo.Write("http://a/\r\n");
-  ASSERT_TRUE(Start(fifo.path()));
+  StartOnPipe("http://a/\r\n");
   // The run is waiting for more: nothing arrives.
   EXPECT_FALSE(queue_.RunUntil([this] { return !seen_.outcomes.empty(); }, 200ms));
   run_->Cancel();
-  ASSERT_TRUE(WaitForOutcome());
-  EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
-  EXPECT_FALSE(run_->running());
-  ExpectOldOutputOnly({"pipe.txt"});
+  ExpectCancelled();
 }
 
 TEST_F(BackgroundRunTest, CancelAndWaitReturnsWithTheRunOverAndItsOutcomeStillToCome) {
-  Fifo fifo(temp_.path() / "pipe.txt");
-  ASSERT_TRUE(Start(fifo.path()));
+  Fifo& fifo = StartOnPipe("");
   run_->CancelAndWait();
-  EXPECT_EQ(testing_support::OpenDescriptors(fifo.path()), 1) << "the run still reads it";
-  ExpectOldOutputOnly({"pipe.txt"});
+  EXPECT_EQ(OpenDescriptors(fifo.path()), 1) << "the run still reads it";
+  ExpectOldOutputOnly();
   // More input now cannot revive the run.
   fifo.Write("http://late/\r\n");
   fifo.Close();
   EXPECT_TRUE(run_->running());
   EXPECT_FALSE(Start(fifo.path()));
-  ASSERT_TRUE(WaitForOutcome());
-  EXPECT_EQ(seen_.outcomes[0].kind, RunOutcome::Kind::kCancelled);
-  EXPECT_FALSE(run_->running());
-  ExpectOldOutputOnly({"pipe.txt"});
+  ExpectCancelled();
 }
 
 TEST_F(BackgroundRunTest, DestroyedMidRunItWaitsAndItsQueuedTasksDoNothing) {
-  Fifo fifo(temp_.path() / "pipe.txt");
-  fifo.Write("http://a/\r\n");
-  ASSERT_TRUE(Start(fifo.path()));
+  StartOnPipe("http://a/\r\n");
   run_.reset();
-  ExpectOldOutputOnly({"pipe.txt"});
+  ExpectOldOutputOnly();
   // Whatever the run posted runs now, and must not reach the dead object.
   EXPECT_FALSE(queue_.RunUntil([] { return false; }, 100ms));
   EXPECT_TRUE(seen_.outcomes.empty());

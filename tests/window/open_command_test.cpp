@@ -2,60 +2,60 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "error_text.h"
+#include "fakes.h"
 #include "open_command.h"
+#include "test_support.h"
 #include "texts.h"
-#include "window_test_support.h"
 
 namespace linksift {
 namespace {
 
-using testing_support::CallLog;
-using testing_support::FakeDialog;
-using testing_support::FakeLabel;
-using testing_support::ListNames;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
+using namespace testing_support;
 
 constexpr char kTwoLinks[] = "see HTTP://Ab/Cd, next\r\nno link\r\nhttp://ef/g; end\r\n";
 constexpr char kTwoLinksOut[] = "HTTP://Ab/Cd\r\nhttp://ef/g\r\n";
 
 // A program directory and an input folder, with the fakes the command talks to.
-class OpenCommandTest : public ::testing::Test {
+class OpenCommandTest : public TempDirTest {
  protected:
-  void SetUp() override { std::filesystem::create_directory(program_dir()); }
+  void SetUp() override {
+    TempDirTest::SetUp();
+    std::filesystem::create_directory(program_dir());
+  }
 
-  std::filesystem::path program_dir() const { return temp_.path() / "app"; }
+  std::filesystem::path program_dir() const { return dir_ / "app"; }
   std::filesystem::path urls() const { return program_dir() / "urls.txt"; }
+  std::filesystem::path Write(const std::string& name, const std::string& bytes) const {
+    WriteFile(dir_ / name, bytes);
+    return dir_ / name;
+  }
 
+  // One press of Command1, all three steps on the calling thread.
   void Press(const std::string& directory) {
-    RunOpenCommand(dialog_, label_, directory,
-                   [this](const std::string& message) { errors_.push_back(message); });
+    const std::optional<std::filesystem::path> input = AskForInput(dialog_);
+    if (!input) return;
+    ApplyOutcome(RunExtraction(*input, directory), label_,
+                 [this](const std::string& message) { errors_.push_back(message); });
   }
   void Press() { Press(program_dir().string()); }
 
-  TempDir temp_;
   CallLog log_;
   FakeDialog dialog_{&log_};
   FakeLabel label_{&log_};
   std::vector<std::string> errors_;
 };
 
-TEST_F(OpenCommandTest, LoadFillsTheLabelWithInstructions) {
-  ShowInstructions(label_);
-  EXPECT_EQ(label_.Text(), BuildInstructionText());
-}
-
 TEST_F(OpenCommandTest, DrivesTheDialogInOrderThenSetsTheLabel) {
-  dialog_.answer = temp_.Write("in.txt", kTwoLinks);
+  dialog_.answer = Write("in.txt", kTwoLinks);
   Press();
-  const CallLog expected = {"SetTitle Открытие файла", "SetFilter Текстовые файлы (*.txt)|*.txt",
-                            "Show", "FileName", "SetText"};
+  const CallLog expected = {kOpenDialogShown, "SetText"};
   EXPECT_EQ(log_, expected);
   EXPECT_TRUE(errors_.empty());
 }
@@ -72,40 +72,40 @@ TEST_F(OpenCommandTest, WritesUrlsBesideTheProgramAndShowsThatPath) {
       {"no links at all\r\nhttps://not/this\r\n", "", 0},
   };
   for (const Case& c : cases) {
-    dialog_.answer = temp_.Write("in.txt", c.input);
+    dialog_.answer = Write("in.txt", c.input);
     Press();
-    EXPECT_EQ(ReadBytes(urls()), c.output);
+    EXPECT_EQ(ReadFile(urls()), c.output);
     EXPECT_EQ(label_.Text(), BuildResultText(c.count, program_dir().string() + "/urls.txt"));
   }
   EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(OpenCommandTest, SecondPressReplacesFileAndLabel) {
-  dialog_.answer = temp_.Write("first.txt", kTwoLinks);
+  dialog_.answer = Write("first.txt", kTwoLinks);
   Press();
-  dialog_.answer = temp_.Write("second.txt", "x http://only/one. y\r\n");
+  dialog_.answer = Write("second.txt", "x http://only/one. y\r\n");
   Press();
-  EXPECT_EQ(ReadBytes(urls()), "http://only/one\r\n");
+  EXPECT_EQ(ReadFile(urls()), "http://only/one\r\n");
   EXPECT_EQ(label_.Text(),
             "Найдено ссылок - 1\r\n\r\nСформирован файл: " + program_dir().string() + "/urls.txt");
 }
 
 TEST_F(OpenCommandTest, DirectoryEndingInSeparatorShowsTheDoubledSeparator) {
-  dialog_.answer = temp_.Write("in.txt", kTwoLinks);
+  dialog_.answer = Write("in.txt", kTwoLinks);
   Press(program_dir().string() + "/");
-  EXPECT_EQ(ReadBytes(urls()), kTwoLinksOut);
+  EXPECT_EQ(ReadFile(urls()), kTwoLinksOut);
   EXPECT_EQ(label_.Text(), BuildResultText(2, program_dir().string() + "//urls.txt"));
 }
 
 TEST_F(OpenCommandTest, CancelRunsNothingAndChangesNothing) {
-  WriteBytes(urls(), "http://old/\r\n");
+  WriteFile(urls(), "http://old/\r\n");
   label_.SetText("before");
   log_.clear();
   dialog_.answer.reset();
   Press();
-  EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n");
+  EXPECT_EQ(ReadFile(urls()), "http://old/\r\n");
   EXPECT_EQ(label_.Text(), "before");
-  EXPECT_EQ(log_.back(), "FileName");
+  EXPECT_EQ(log_, CallLog{kOpenDialogShown});
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -116,16 +116,16 @@ TEST_F(OpenCommandTest, FailureIsReportedAndKeepsLabelAndOutput) {
     std::string directory;
     std::string message_start;
   };
-  const std::filesystem::path missing_dir = temp_.path() / "gone";
+  const std::filesystem::path missing_dir = dir_ / "gone";
   const Case cases[] = {
-      {"missing input", temp_.path() / "missing.txt", program_dir().string(),
-       "Не удалось открыть файл:\n" + (temp_.path() / "missing.txt").string() + "\n\n"},
+      {"missing input", dir_ / "missing.txt", program_dir().string(),
+       "Не удалось открыть файл:\n" + (dir_ / "missing.txt").string() + "\n\n"},
       {"empty name", "", program_dir().string(), "Не удалось открыть файл:\n\n\n"},
-      {"input is a folder", temp_.path(), program_dir().string(), "Не удалось открыть файл:\n"},
-      {"no program directory", temp_.Write("in.txt", kTwoLinks), missing_dir.string(),
+      {"input is a folder", dir_, program_dir().string(), "Не удалось открыть файл:\n"},
+      {"no program directory", Write("in.txt", kTwoLinks), missing_dir.string(),
        "Не удалось создать файл:\n" + missing_dir.string() + "/urls.txt\n\n"},
   };
-  WriteBytes(urls(), "http://old/\r\n");
+  WriteFile(urls(), "http://old/\r\n");
   for (const Case& c : cases) {
     label_.SetText("before");
     errors_.clear();
@@ -135,7 +135,7 @@ TEST_F(OpenCommandTest, FailureIsReportedAndKeepsLabelAndOutput) {
     EXPECT_EQ(errors_[0].rfind(c.message_start, 0), 0u) << c.name << ": " << errors_[0];
     EXPECT_NE(errors_[0].find("Причина: "), std::string::npos) << c.name;
     EXPECT_EQ(label_.Text(), "before") << c.name;
-    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n") << c.name;
+    EXPECT_EQ(ReadFile(urls()), "http://old/\r\n") << c.name;
   }
 }
 
@@ -147,7 +147,7 @@ TEST_F(OpenCommandTest, RunThatIsStoppedOrBreaksDownKeepsTheOldFile) {
     RunOutcome::Kind kind;
     std::string error_text;
   };
-  const std::filesystem::path input = temp_.Write("in.txt", kTwoLinks);
+  const std::filesystem::path input = Write("in.txt", kTwoLinks);
   const Case cases[] = {
       {"cancelled before it began", true, nullptr, RunOutcome::Kind::kCancelled, ""},
       // Nothing but the core's own errors would be caught on a run's thread.
@@ -155,14 +155,14 @@ TEST_F(OpenCommandTest, RunThatIsStoppedOrBreaksDownKeepsTheOldFile) {
        [](std::uint64_t, std::uint64_t) { throw std::runtime_error("out of luck"); },
        RunOutcome::Kind::kFailed, BuildUnexpectedErrorText(input, "out of luck")},
   };
-  WriteBytes(urls(), "http://old/\r\n");
+  WriteFile(urls(), "http://old/\r\n");
   for (const Case& c : cases) {
     const std::atomic<bool> cancel{c.cancelled};
     const RunOutcome outcome = RunExtraction(input, program_dir().string(), c.on_progress, &cancel);
     EXPECT_EQ(outcome.kind, c.kind) << c.name;
     EXPECT_EQ(outcome.error_text, c.error_text) << c.name;
-    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n") << c.name;
-    EXPECT_EQ(ListNames(program_dir()), std::vector<std::string>{"urls.txt"}) << c.name;
+    EXPECT_EQ(ReadFile(urls()), "http://old/\r\n") << c.name;
+    EXPECT_EQ(Names(program_dir()), std::set<std::string>{"urls.txt"}) << c.name;
   }
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "dialog_filter.h"
-#include "display_check.h"
 #include "error_text.h"
 #include "texts.h"
 
@@ -25,6 +24,19 @@ TEST(InstructionText, IsTheSevenLinesWithCrLfByteForByte) {
       "* ссылками считаются непрерывные последовательности символов начинающиеся с 'http://'\r\n"
       "если файл имеется то он будет перезаписан!\r\n";
   EXPECT_EQ(BuildInstructionText(), expected);
+}
+
+TEST(WindowTexts, AreTheProgramsOwnByteForByte) {
+  EXPECT_EQ(kWindowTitle, "Linksift");
+  EXPECT_EQ(kCommand1Text, "Открыть файл...");
+  EXPECT_EQ(kDialogTitle, "Открытие файла");
+  EXPECT_EQ(kDialogFilter, "Текстовые файлы (*.txt)|*.txt");
+}
+
+TEST(ResultText, LongestIsTheLargestCountWithAPathOfWideLetters) {
+  std::string path;
+  for (int i = 0; i < 120; ++i) path += "Ш";
+  EXPECT_EQ(LongestResultText(), BuildResultText(UINT64_MAX, path));
 }
 
 TEST(ResultText, ShowsCountEmptyLineAndPath) {
@@ -98,32 +110,6 @@ TEST(DialogFilter, SplitsDescriptionsAndPatterns) {
       {"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(SplitDialogFilter(c.filter), c.expected) << c.filter;
-}
-
-TEST(DisplayCheck, SpeaksOnlyWhenThereIsNoDisplayAtAll) {
-  struct Case {
-    std::map<std::string, std::string> environment;
-    bool complains;
-  };
-  const std::vector<Case> cases = {
-      {{}, true},
-      {{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, true},
-      {{{"DISPLAY", ":0"}}, false},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}}, false},
-      {{{"QT_QPA_PLATFORM", "offscreen"}}, false},
-      {{{"QT_QPA_PLATFORM", ""}}, true},
-  };
-  for (const Case& c : cases) {
-    const auto getenv = [&c](const char* name) -> const char* {
-      const auto found = c.environment.find(name);
-      return found == c.environment.end() ? nullptr : found->second.c_str();
-    };
-    const auto message = MissingDisplayMessage(getenv, "/opt/bin/linksift");
-    ASSERT_EQ(message.has_value(), c.complains) << c.environment.size();
-    if (!message) continue;
-    EXPECT_EQ(message->find('\n'), std::string::npos);
-    EXPECT_NE(message->find("xvfb-run -a /opt/bin/linksift"), std::string::npos) << *message;
-  }
 }
 
 }  // namespace

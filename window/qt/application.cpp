@@ -25,6 +25,8 @@ int RunLinksift(int argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("Linksift");
   QCoreApplication::setApplicationVersion(kVersionText);
+  // Docks and task bars find the desktop entry, and with it the icon, by this name.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
   QApplication::setWindowIcon(ProgramIcon());
 
   // The dialog's own buttons and captions speak the user's language.

@@ -2,25 +2,22 @@
 
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "background_run.h"
 #include "message_label.h"
 #include "open_command.h"
 #include "open_dialog.h"
+#include "run_controller.h"
+#include "run_view.h"
 
 namespace linksift {
 
-// The program's window: the button Command1 runs the open command, the label
-// Label1 shows the instructions and then each run's result. A run goes on
-// off the window's thread: Command1 is disabled meanwhile, a run that lasts
-// shows a progress bar in place of the label, and Esc or closing the window
-// cancels it.
-class Form1 final : public QWidget {
+// The program's window in Qt Widgets: Command1, Label1 and the progress bar,
+// drawn as RunController asks; the window's events go to the controller.
+class Form1 final : public QWidget, private RunView {
  public:
   // `program_directory` is where urls.txt goes. A null `dialog` gives Qt's
   // file dialog, a null `report_error` a message box; tests pass their own.
@@ -32,21 +29,23 @@ class Form1 final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void OpenFile();
-  void RevealProgress();
-  void ShowProgress(std::uint64_t done, std::uint64_t total);
-  void EndRun(const RunOutcome& outcome);
+  // Drawing what the controller asks for.
+  TextLabel& Label1() override { return *label1_; }
+  void EnableCommand1(bool enabled) override;
+  void ShowProgress(std::optional<int> step) override;
+  void HideProgress() override {
+    progress_bar_->hide();
+    label1_->show();
+  }
+  void ShowError(const std::string& message) override { report_error_(message); }
   void ShowErrorBox(const std::string& message);
 
-  std::string program_directory_;
   QPushButton* command1_;
   MessageLabel* label1_;
   QProgressBar* progress_bar_;
-  QTimer* progress_delay_;
-  std::unique_ptr<OpenDialog> cd1_;
   ErrorReport report_error_;
   // Last, so it goes first: it waits for the run while the window still stands.
-  BackgroundRun run_;
+  RunController controller_;
 };
 
 }  // namespace linksift

@@ -25,21 +25,15 @@ QtOpenDialog::QtOpenDialog(QWidget* parent) : dialog_(std::make_unique<QFileDial
   dialog_->setFileMode(QFileDialog::ExistingFile);
 }
 
-void QtOpenDialog::SetTitle(const std::string& title) {
+std::optional<std::filesystem::path> QtOpenDialog::Show(const std::string& title,
+                                                        const std::string& filter) {
   dialog_->setWindowTitle(QString::fromStdString(title));
-}
-
-void QtOpenDialog::SetFilter(const std::string& filter) {
   dialog_->setNameFilters(QtNameFilters(filter));
-}
-
-void QtOpenDialog::Show() {
-  chosen_.reset();
-  if (dialog_->exec() != QDialog::Accepted) return;
+  if (dialog_->exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog_->selectedFiles();
-  if (files.isEmpty()) return;
+  if (files.isEmpty()) return std::nullopt;
   // The name's bytes as the file system holds them.
-  chosen_ = std::filesystem::path(QFile::encodeName(files.first()).toStdString());
+  return std::filesystem::path(QFile::encodeName(files.first()).toStdString());
 }
 
 }  // namespace linksift

@@ -22,14 +22,11 @@ class QtOpenDialog final : public OpenDialog {
  public:
   explicit QtOpenDialog(QWidget* parent);
 
-  void SetTitle(const std::string& title) override;
-  void SetFilter(const std::string& filter) override;
-  void Show() override;
-  std::optional<std::filesystem::path> FileName() const override { return chosen_; }
+  std::optional<std::filesystem::path> Show(const std::string& title,
+                                            const std::string& filter) override;
 
  private:
   std::unique_ptr<QFileDialog> dialog_;
-  std::optional<std::filesystem::path> chosen_;
 };
 
 }  // namespace linksift

@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include <limits>
 #include <memory>
 #include <optional>
 #include <system_error>
 #include <utility>
 
 #include "dpi.h"
+#include "layout.h"
 #include "resource_ids.h"
 #include "texts.h"
 #include "utf16.h"
@@ -20,30 +20,9 @@ namespace {
 constexpr wchar_t kClassName[] = L"LinksiftForm1";
 // A task from the run's thread; lParam owns a BackgroundRun::Task.
 constexpr UINT kRunTask = WM_APP + 1;
-constexpr UINT_PTR kShowProgressTimer = 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-// Geometry in twips, inside the client area.
-struct Box {
-  int left, top, width, height;
-};
-constexpr int kClientWidth = 5400;
-constexpr int kClientHeight = 2490;
-constexpr Box kCommand1 = {720, 300, 3855, 315};
-constexpr Box kLabel1 = {180, 720, 5055, 1695};
-// Over the label's lower edge, where a run's result will go.
-constexpr Box kProgress = {180, 2235, 5055, 180};
-
-// Paths up to this many characters show in full in the label.
-constexpr int kLongestPathShown = 120;
-
-std::string LongestResultText() {
-  std::string path;
-  for (int i = 0; i < kLongestPathShown; ++i) path += "Ш";
-  return BuildResultText(std::numeric_limits<LinkCount>::max(), path);
-}
-
-void Place(HWND control, const Box& box, UINT dpi) {
+void Place(HWND control, const TwipsBox& box, UINT dpi) {
   ::SetWindowPos(control, nullptr, TwipsToPixels(box.left, dpi), TwipsToPixels(box.top, dpi),
                  TwipsToPixels(box.width, dpi), TwipsToPixels(box.height, dpi),
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -96,17 +75,24 @@ void Form1::Create(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   RegisterFormClass(instance, &Form1::WindowProc);
-  ::CreateWindowExW(0, kClassName, L"Linksift", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
-                    nullptr, instance, this);
+  ::CreateWindowExW(0, kClassName, Widen(kWindowTitle).c_str(), kStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "CreateWindowExW");
   }
   post_target_ = hwnd_;
-  if (!cd1_) cd1_ = std::make_unique<Win32OpenDialog>(hwnd_);
   CreateControls(instance);
   Layout(WindowDpi(hwnd_));
-  ShowInstructions(*label1_);
+  if (!cd1_) cd1_ = std::make_unique<Win32OpenDialog>(hwnd_);
+  controller_.emplace(
+      static_cast<RunView&>(*this), std::move(cd1_), std::move(program_directory_),
+      WindowQueue{.post = [this](BackgroundRun::Task task) { Post(std::move(task)); },
+                  .post_delayed =
+                      [this](std::chrono::milliseconds delay, BackgroundRun::Task task) {
+                        PostDelayed(delay, std::move(task));
+                      }});
+  controller_->Load();
   ::SetFocus(command1_);
 }
 
@@ -115,12 +101,10 @@ void Form1::CreateControls(HINSTANCE instance) {
     return ::CreateWindowExW(0, window_class, text, WS_CHILD | style, 0, 0, 0, 0, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  command1_ =
-      child(L"BUTTON", L"Открыть файл...", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1Id);
-  // The bar is drawn over the label while a run lasts; the label must not paint over it.
+  command1_ = child(L"BUTTON", Widen(kCommand1Text).c_str(),
+                    WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1Id);
   const HWND label =
-      child(L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_EDITCONTROL | SS_NOPREFIX,
-            kLabel1Id);
+      child(L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_EDITCONTROL | SS_NOPREFIX, kLabel1Id);
   label1_ = std::make_unique<StaticLabel>(label);
   progress_ = child(PROGRESS_CLASSW, L"", PBS_SMOOTH, kProgressId);
   ::SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
@@ -128,13 +112,13 @@ void Form1::CreateControls(HINSTANCE instance) {
 
 // Sizes everything for `dpi`: the window, the controls and their fonts.
 void Form1::Layout(UINT dpi) {
-  const SIZE outer = OuterSize(TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi),
-                               kStyle, 0, dpi);
+  const SIZE outer =
+      OuterSize(TwipsToPixels(kForm1Width, dpi), TwipsToPixels(kForm1Height, dpi), kStyle, 0, dpi);
   ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  Place(command1_, kCommand1, dpi);
-  Place(label1_->control(), kLabel1, dpi);
-  Place(progress_, kProgress, dpi);
+  Place(command1_, kCommand1Box, dpi);
+  Place(label1_->control(), kLabel1Box, dpi);
+  Place(progress_, kProgressBarBox, dpi);
 
   const LOGFONTW face = MessageFont(dpi);
   ::DeleteObject(button_font_);
@@ -142,7 +126,7 @@ void Form1::Layout(UINT dpi) {
   ::SendMessageW(command1_, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), TRUE);
   // The default size does not fit the instructions; pick the largest that does.
   ::DeleteObject(label_font_);
-  label_font_ = label1_->FitFont(face, dpi, {12, 11, 10, 9, 8},
+  label_font_ = label1_->FitFont(face, dpi, kLabel1LargestFont, kLabel1SmallestFont,
                                  {BuildInstructionText(), LongestResultText()});
   ::SendMessageW(label1_->control(), WM_SETFONT, reinterpret_cast<WPARAM>(label_font_), TRUE);
 }
@@ -150,7 +134,7 @@ void Form1::Layout(UINT dpi) {
 bool Form1::PreTranslate(MSG& message) {
   if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
-    if (run_.running()) run_.Cancel();
+    if (controller_) controller_->Cancel();
     return true;
   }
   return ::IsDialogMessageW(hwnd_, &message) != FALSE;
@@ -170,9 +154,10 @@ LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
 LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
+      if (!controller_) return 0;  // still being made
       // Enter arrives as IDOK through the dialog keys.
-      if (LOWORD(wparam) == kCommand1Id || LOWORD(wparam) == IDOK) PressCommand1();
-      if (LOWORD(wparam) == IDCANCEL && run_.running()) run_.Cancel();
+      if (LOWORD(wparam) == kCommand1Id || LOWORD(wparam) == IDOK) controller_->PressCommand1();
+      if (LOWORD(wparam) == IDCANCEL) controller_->Cancel();
       return 0;
     case kRunTask: {
       const std::unique_ptr<BackgroundRun::Task> task(
@@ -181,10 +166,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_TIMER:
-      if (wparam == kShowProgressTimer) {
-        ::KillTimer(hwnd_, kShowProgressTimer);
-        ::SetWindowPos(progress_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-      }
+      RunTimer(wparam);
       return 0;
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
@@ -194,15 +176,12 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_CLOSE:
-      Close();
+      if (controller_) controller_->Close();
+      ::DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY: {
       const HWND gone = hwnd_;
-      post_target_ = nullptr;
-      DropQueuedTasks(gone);
-      ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      if (on_destroyed_) on_destroyed_();
+      Destroyed();
       return ::DefWindowProcW(gone, message, wparam, lparam);
     }
     default:
@@ -210,7 +189,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-void Form1::PostTask(BackgroundRun::Task task) {
+void Form1::Post(BackgroundRun::Task task) {
   auto owned = std::make_unique<BackgroundRun::Task>(std::move(task));
   const HWND target = post_target_;
   if (target == nullptr ||
@@ -220,24 +199,41 @@ void Form1::PostTask(BackgroundRun::Task task) {
   owned.release();  // The window's queue has it now.
 }
 
-void Form1::PressCommand1() {
-  if (run_.running() || !::IsWindowEnabled(command1_)) return;
-  const std::optional<std::filesystem::path> input = AskForInput(*cd1_);
-  if (!input) return;
-  run_.Start(
-      *input, program_directory_,
-      [this](std::uint64_t done, std::uint64_t total) { ShowProgress(ProgressStep(done, total)); },
-      [this](const RunOutcome& outcome) { FinishRun(outcome); });
-  // One run at a time; the window itself takes the keys meanwhile, for Esc.
-  ::EnableWindow(command1_, FALSE);
-  ::SetFocus(hwnd_);
-  ShowProgress(std::nullopt);
-  ::SetTimer(hwnd_, kShowProgressTimer, static_cast<UINT>(kProgressDelay.count()), nullptr);
+void Form1::PostDelayed(std::chrono::milliseconds delay, BackgroundRun::Task task) {
+  const UINT_PTR id = next_timer_++;
+  if (::SetTimer(hwnd_, id, static_cast<UINT>(delay.count()), nullptr) != 0) {
+    timers_.emplace(id, std::move(task));
+  }
 }
 
-// Moves the bar, which shows only once the run has lasted a while; without a
-// step (a pipe has no size) it only shows that the run is alive.
+void Form1::RunTimer(UINT_PTR id) {
+  ::KillTimer(hwnd_, id);
+  const auto found = timers_.find(id);
+  if (found == timers_.end()) return;
+  const BackgroundRun::Task task = std::move(found->second);
+  timers_.erase(found);
+  task();
+}
+
+// Tasks still due must not run on a window that has gone.
+void Form1::Destroyed() {
+  post_target_ = nullptr;
+  DropQueuedTasks(hwnd_);
+  timers_.clear();
+  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  hwnd_ = nullptr;
+  if (on_destroyed_) on_destroyed_();
+}
+
+void Form1::EnableCommand1(bool enabled) {
+  ::EnableWindow(command1_, enabled);
+  // Disabled, it cannot keep the focus: the window itself takes the keys
+  // meanwhile, for Esc.
+  ::SetFocus(enabled ? command1_ : hwnd_);
+}
+
 void Form1::ShowProgress(std::optional<int> step) {
+  // Without a step (a pipe has no size) the bar only shows that the run is alive.
   const LONG_PTR style = ::GetWindowLongPtrW(progress_, GWL_STYLE);
   const bool marquee = (style & PBS_MARQUEE) != 0;
   if (!step && !marquee) {
@@ -248,25 +244,17 @@ void Form1::ShowProgress(std::optional<int> step) {
     ::SetWindowLongPtrW(progress_, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
   }
   if (step) ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(*step), 0);
+  ::ShowWindow(label1_->control(), SW_HIDE);
+  ::ShowWindow(progress_, SW_SHOWNA);
 }
 
-void Form1::FinishRun(const RunOutcome& outcome) {
-  ::KillTimer(hwnd_, kShowProgressTimer);
+void Form1::HideProgress() {
   ::ShowWindow(progress_, SW_HIDE);
-  ::EnableWindow(command1_, TRUE);
-  ::SetFocus(command1_);
-  ApplyOutcome(outcome, *label1_, report_error_);
-}
-
-// Closing during a run cancels it and waits the moment it takes to clean up,
-// so that no temporary file outlives the program.
-void Form1::Close() {
-  if (run_.running()) run_.CancelAndWait();
-  ::DestroyWindow(hwnd_);
+  ::ShowWindow(label1_->control(), SW_SHOWNA);
 }
 
 void Form1::ShowErrorBox(const std::string& message) {
-  ::MessageBoxW(hwnd_, Widen(message).c_str(), L"Linksift", MB_OK | MB_ICONERROR);
+  ::MessageBoxW(hwnd_, Widen(message).c_str(), Widen(kWindowTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace linksift

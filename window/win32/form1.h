@@ -3,22 +3,24 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "background_run.h"
 #include "open_command.h"
 #include "open_dialog.h"
+#include "run_controller.h"
+#include "run_view.h"
 #include "static_label.h"
 
 namespace linksift {
 
-// The program's window: the button Command1 runs the open command, the label
-// Label1 shows the instructions and then each run's result. A run goes on off
-// the window's thread; Esc or closing the window cancels it.
-class Form1 {
+// The program's window in Win32: Command1, Label1 and the progress bar, drawn
+// as RunController asks; the window's messages go to the controller.
+class Form1 final : private RunView {
  public:
   // Control identifiers, the Win32 counterpart of the controls' names.
   static constexpr int kCommand1Id = 1001;
@@ -29,7 +31,7 @@ class Form1 {
   // their own.
   explicit Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog = nullptr,
                  ErrorReport report_error = nullptr);
-  ~Form1();
+  ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -43,18 +45,24 @@ class Form1 {
 
   HWND hwnd() const { return hwnd_; }
   const StaticLabel& label() const { return *label1_; }
-  bool running() const { return run_.running(); }
+  bool running() const { return controller_ && controller_->running(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls(HINSTANCE instance);
   void Layout(UINT dpi);
-  void PostTask(BackgroundRun::Task task);
-  void PressCommand1();
-  void ShowProgress(std::optional<int> step);
-  void FinishRun(const RunOutcome& outcome);
-  void Close();
+  void Post(BackgroundRun::Task task);
+  void PostDelayed(std::chrono::milliseconds delay, BackgroundRun::Task task);
+  void RunTimer(UINT_PTR id);
+  void Destroyed();
+
+  // Drawing what the controller asks for.
+  TextLabel& Label1() override { return *label1_; }
+  void EnableCommand1(bool enabled) override;
+  void ShowProgress(std::optional<int> step) override;
+  void HideProgress() override;
+  void ShowError(const std::string& message) override { report_error_(message); }
   void ShowErrorBox(const std::string& message);
 
   std::string program_directory_;
@@ -69,7 +77,12 @@ class Form1 {
   HFONT label_font_ = nullptr;
   // Where the run's thread posts its tasks; null once the window is gone.
   std::atomic<HWND> post_target_{nullptr};
-  BackgroundRun run_{[this](BackgroundRun::Task task) { PostTask(std::move(task)); }};
+  // Delayed tasks by their timer's identifier.
+  std::map<UINT_PTR, BackgroundRun::Task> timers_;
+  UINT_PTR next_timer_ = 1;
+  // Made with the window, for the dialog needs its owner. Last, so it goes
+  // first: it waits for the run while the rest still stands.
+  std::optional<RunController> controller_;
 };
 
 }  // namespace linksift

@@ -36,10 +36,10 @@ bool StaticLabel::Fits(const std::string& text, HFONT font) const {
          needed.bottom - needed.top <= area.bottom - area.top;
 }
 
-HFONT StaticLabel::FitFont(const LOGFONTW& face, UINT dpi, std::initializer_list<int> sizes,
+HFONT StaticLabel::FitFont(const LOGFONTW& face, UINT dpi, int largest, int smallest,
                            std::initializer_list<std::string> texts) const {
   HFONT font = nullptr;
-  for (const int size : sizes) {
+  for (int size = largest; size >= smallest; --size) {
     if (font != nullptr) ::DeleteObject(font);
     LOGFONTW wanted = face;
     wanted.lfHeight = -::MulDiv(size, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);

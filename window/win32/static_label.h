@@ -21,9 +21,9 @@ class StaticLabel final : public TextLabel {
 
   // Whether `text` shows in full inside the control with `font`.
   bool Fits(const std::string& text, HFONT font) const;
-  // The largest of `sizes` (pixels at 96 dpi, largest first) in `face` at
-  // which every one of `texts` fits; the smallest when none does.
-  HFONT FitFont(const LOGFONTW& face, UINT dpi, std::initializer_list<int> sizes,
+  // `face` at the largest pixel size (at 96 dpi), from `largest` down to
+  // `smallest`, at which every one of `texts` fits; the smallest when none does.
+  HFONT FitFont(const LOGFONTW& face, UINT dpi, int largest, int smallest,
                 std::initializer_list<std::string> texts) const;
 
   HWND control() const { return control_; }

@@ -19,30 +19,24 @@ std::wstring Win32FilterString(const std::string& filter) {
   return result;
 }
 
-void Win32OpenDialog::SetTitle(const std::string& title) {
-  title_ = Widen(title);
-}
-
-void Win32OpenDialog::SetFilter(const std::string& filter) {
-  filter_ = Win32FilterString(filter);
-}
-
-void Win32OpenDialog::Show() {
-  chosen_.reset();
+std::optional<std::filesystem::path> Win32OpenDialog::Show(const std::string& title,
+                                                           const std::string& filter) {
+  const std::wstring wide_title = Widen(title);
+  const std::wstring wide_filter = Win32FilterString(filter);
   // Long paths reach 32767 characters.
   std::vector<wchar_t> name(32768, L'\0');
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner_;
-  dialog.lpstrFilter = filter_.c_str();
+  dialog.lpstrFilter = wide_filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = static_cast<DWORD>(name.size());
-  dialog.lpstrTitle = title_.c_str();
+  dialog.lpstrTitle = wide_title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   // Cancelled, or the system could not show the dialog: no file either way.
-  if (!::GetOpenFileNameW(&dialog)) return;
-  chosen_ = std::filesystem::path(name.data());
+  if (!::GetOpenFileNameW(&dialog)) return std::nullopt;
+  return std::filesystem::path(name.data());
 }
 
 }  // namespace linksift

@@ -20,16 +20,11 @@ class Win32OpenDialog final : public OpenDialog {
  public:
   explicit Win32OpenDialog(HWND owner) : owner_(owner) {}
 
-  void SetTitle(const std::string& title) override;
-  void SetFilter(const std::string& filter) override;
-  void Show() override;
-  std::optional<std::filesystem::path> FileName() const override { return chosen_; }
+  std::optional<std::filesystem::path> Show(const std::string& title,
+                                            const std::string& filter) override;
 
  private:
   HWND owner_;
-  std::wstring title_;
-  std::wstring filter_;
-  std::optional<std::filesystem::path> chosen_;
 };
 
 }  // namespace linksift

@@ -1,39 +1,21 @@
 #!/usr/bin/env bash
 # linksift.exe under Wine on a display of its own, used as a person would:
 # press the button, pick a file in the Open dialog, read the result; then a
-# long run, its progress bar and Esc.
+# long run, its progress bar in place of the label, and Esc.
 # usage: end_to_end_wine.sh EXE SCREENSHOT_DIR WINE   (WINEPREFIX set by the caller)
 set -euo pipefail
 exe="$1" shots="$2" wine="$3"
 : "${WINEPREFIX:?}"
-work="$(mktemp -d /tmp/linksift-wine-XXXXXX)"
 mkdir -p "$shots"
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-wait_for 20 xdpyinfo || fail "Xvfb did not start"
+rm -f "$shots/failure.png"
+source "$(dirname "$0")/../end_to_end_lib.sh"
+program_log="$work/wine.log"
+stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+clean_up_more() { stop_wineserver; }
+# Wine's desktop lives on the display its server started with: one left
+# running by an earlier program would take this test's keys elsewhere.
+stop_wineserver
+start_xvfb
 
 # The program in a folder of its own: urls.txt goes beside it.
 mkdir "$work/program"
@@ -43,12 +25,12 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 "$wine" "$work/program/linksift.exe" >"$work/wine.log" 2>&1 &
 pids+=($!)
-window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
+window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
   fail "no window titled Linksift"
 
 # screenshot NAME: the window once it has painted something.
 screenshot() {
-  wait_for 10 bash -c "[ \$(import -window $window png:- | identify -format %k -) -gt 2 ]"
+  wait_until bash -c "[ \$(import -window $window png:- | identify -format %k -) -gt 2 ]"
   import -window root "$shots/$1.png"
   # Raw pixels, to compare states: a PNG carries a time stamp.
   import -window "$window" -depth 8 rgb:- >"$work/$1.window.rgb"
@@ -63,19 +45,14 @@ xdotool windowfocus --sync "$dialog"
 xdotool type --delay 15 "$(windows_path "$work/ссылки.txt")"
 xdotool key Return
 
-wait_for 20 test -s "$work/program/urls.txt" || fail "no urls.txt beside the program"
+wait_until test -s "$work/program/urls.txt" || fail "no urls.txt beside the program"
 printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$work/expected.txt"
 cmp -s "$work/program/urls.txt" "$work/expected.txt" || fail "urls.txt holds: $(od -c "$work/program/urls.txt")"
-wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
 # The label changes once the run has ended.
-wait_for 10 bash -c "! import -window $window -depth 8 rgb:- | cmp -s - '$work/before.window.rgb'" ||
+wait_until bash -c "! import -window $window -depth 8 rgb:- | cmp -s - '$work/before.window.rgb'" ||
   fail "the label did not change"
 screenshot after
-# A pixel where the bar will lie, over the label's lower edge (client 12,149 337x12 at 96 dpi).
-bar_pixel() { import -window "$window" png:- | convert - -crop 1x1+100+155 -depth 8 txt:- | tail -1 | awk '{print $3}'; }
-export -f bar_pixel
-export window
-idle="$(bar_pixel)"
 xdotool search --onlyvisible --name '^Linksift$' >/dev/null || fail "the window is gone after the run"
 echo "run: urls.txt as expected; screenshots in $shots"
 
@@ -91,14 +68,13 @@ dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открыти
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 15 "$(windows_path "$work/large.txt")"
 xdotool key Return
-wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
-wait_for 10 bash -c '[ "$(bar_pixel)" != "$0" ]' "$idle" ||
-  fail "no progress bar during the long run"
+wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+wait_until bar_in_place_of_label "$window" || fail "no progress bar in place of the label during the long run"
 import -window root "$shots/progress.png"
 xdotool windowfocus --sync "$window"
 xdotool key Escape
 # Back to how it looked after the first run: no bar, the button enabled, the same label.
-wait_for 10 bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
+wait_until bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
   fail "the window did not return to its state before the long run"
 cmp "$work/program/urls.txt" "$work/old-urls.txt" || fail "a cancelled run changed urls.txt"
 ! ls -a "$work/program" | grep -q '\.linksift-.*\.tmp$' || fail "temporary left behind"

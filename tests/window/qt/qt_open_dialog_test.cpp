@@ -5,15 +5,17 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "qt_open_dialog.h"
-#include "window_test_support.h"
+#include "test_support.h"
+#include "texts.h"
 
 namespace linksift {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::WriteFile;
 
 TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
   const std::map<std::string, QStringList> cases = {
@@ -28,51 +30,45 @@ TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
 }
 
 // Shows CD1 for real; `answer` closes it from inside its modal loop.
-class QtOpenDialogTest : public ::testing::Test {
+class QtOpenDialogTest : public testing_support::TempDirTest {
  protected:
-  void ShowAndAnswer(const std::function<void(QFileDialog*)>& answer) {
-    dialog_.SetTitle("Открытие файла");
-    dialog_.SetFilter("Текстовые файлы (*.txt)|*.txt");
+  std::optional<std::filesystem::path> ShowAndAnswer(
+      const std::function<void(QFileDialog*)>& answer) {
     QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
-    ASSERT_NE(shown, nullptr);
+    if (shown == nullptr) {
+      ADD_FAILURE() << "no dialog named CD1";
+      return std::nullopt;
+    }
     shown->setOption(QFileDialog::DontUseNativeDialog);
-    shown->setDirectory(QString::fromStdString(temp_.path().string()));
+    shown->setDirectory(QString::fromStdString(dir_.string()));
     QTimer::singleShot(0, shown, [shown, answer] { answer(shown); });
-    dialog_.Show();
+    return dialog_.Show(std::string(kDialogTitle), std::string(kDialogFilter));
   }
 
-  TempDir temp_;
   QWidget parent_;
   QtOpenDialog dialog_{&parent_};
 };
 
 TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
-  ShowAndAnswer([](QFileDialog* shown) {
+  const auto chosen = ShowAndAnswer([](QFileDialog* shown) {
     EXPECT_EQ(shown->windowTitle(), "Открытие файла");
     EXPECT_EQ(shown->nameFilters(), QStringList{"Текстовые файлы (*.txt)"});
     EXPECT_TRUE(shown->isModal());
     shown->reject();
   });
+  EXPECT_EQ(chosen, std::nullopt);
 }
 
-TEST_F(QtOpenDialogTest, ReportsTheChosenFile) {
-  const std::filesystem::path file = temp_.Write("список ссылок.txt", "http://a/ b");
-  ShowAndAnswer([&file](QFileDialog* shown) {
+TEST_F(QtOpenDialogTest, ReportsTheChosenFileAndNothingOnCancel) {
+  const std::filesystem::path file = dir_ / "список ссылок.txt";
+  WriteFile(file, "http://a/ b");
+  const auto choose = [&file](QFileDialog* shown) {
     shown->selectFile(QString::fromStdString(file.string()));
     static_cast<QDialog*>(shown)->accept();  // public as a QDialog
-  });
-  EXPECT_EQ(dialog_.FileName(), file);
-}
-
-TEST_F(QtOpenDialogTest, CancelAfterAChoiceReportsNothing) {
-  const std::filesystem::path file = temp_.Write("a.txt", "");
-  ShowAndAnswer([&file](QFileDialog* shown) {
-    shown->selectFile(QString::fromStdString(file.string()));
-    static_cast<QDialog*>(shown)->accept();  // public as a QDialog
-  });
-  ASSERT_TRUE(dialog_.FileName().has_value());
-  ShowAndAnswer([](QFileDialog* shown) { shown->reject(); });
-  EXPECT_EQ(dialog_.FileName(), std::nullopt);
+  };
+  EXPECT_EQ(ShowAndAnswer(choose), file);
+  // The same dialog again, where a file was chosen the last time.
+  EXPECT_EQ(ShowAndAnswer([](QFileDialog* shown) { shown->reject(); }), std::nullopt);
 }
 
 }  // namespace

@@ -11,62 +11,14 @@ set -euo pipefail
 
 program="$(realpath "$1")"
 shots="$2"
-readonly WAIT_SECONDS=60  # for each step; a sanitizer build starts slowly
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
-  [ -s "${work:-}/app.log" ] && sed 's/^/  program: /' "$work/app.log" >&2
-  exit 1
-}
+source "$(dirname "$0")/../end_to_end_lib.sh"
+program_log="$work/app.log"
 
 for tool in Xvfb xdotool import compare identify convert python3; do
   command -v "$tool" >/dev/null || fail "$tool is missing (packages xvfb, xdotool, imagemagick, python3)"
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# wait_until COMMAND...: polls COMMAND until it succeeds or time runs out.
-wait_until() {
-  local deadline=$((SECONDS + WAIT_SECONDS))
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
-
-# capture_stable WINDOW FILE [DIFFERENT_FROM]: waits until the window shows
-# the same picture twice in a row (and one unlike DIFFERENT_FROM), saves it.
-capture_stable() {
-  local window="$1" out="$2" unlike="${3:-}" previous="$work/previous.png" probe="$work/probe.png"
-  rm -f "$previous"
-  stable() {
-    import -window "$window" "$probe" 2>/dev/null || return 1
-    if [ -f "$previous" ] && same "$previous" "$probe" && { [ -z "$unlike" ] || ! same "$unlike" "$probe"; }; then
-      return 0
-    fi
-    mv "$probe" "$previous"
-    return 1
-  }
-  wait_until stable || return 1
-  mv "$probe" "$out"
-}
-
-same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = "0" ]; }
-
-# The X server picks a free display itself and names it once it is ready.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_until test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb
 
 # The program writes urls.txt beside itself, so it runs from a copy.
 mkdir -p "$work/app" "$work/input" "$work/runtime" "$shots"
@@ -154,13 +106,6 @@ choose_file() {
   wait_until dialog_gone || fail "the dialog did not close"
 }
 
-# Label1 spans x 12..349, y 48..161 of the window; the bar takes its place at
-# the top. The label's lower part shows nothing but the background then.
-bar_in_place_of_label() {
-  import -window "$window" "$work/probe.png" 2>/dev/null || return 1
-  [ "$(convert "$work/probe.png" -crop 337x80+12+80 +repage -format %k info:)" = "1" ] &&
-    (($(convert "$work/probe.png" -crop 337x20+12+50 +repage -format %k info:) > 4))
-}
 # crop GEOMETRY IN OUT: the part of a screenshot that GEOMETRY names.
 crop() { convert "$2" -crop "$1" +repage "$3"; }
 # The label shows what it showed before the run, and the button is no longer
@@ -183,7 +128,7 @@ mkfifo "$slow"
 exec 4<>"$slow"
 printf 'see http://slow.example/ and more\r\n' >&4
 choose_file "$slow"
-wait_until bar_in_place_of_label || fail "no progress bar during a long run"
+wait_until bar_in_place_of_label "$window" || fail "no progress bar during a long run"
 mv "$work/probe.png" "$shots/progress.png"
 kill -0 "$app" 2>/dev/null || fail "the program ended during the run"
 
@@ -198,7 +143,7 @@ xdotool search --onlyvisible --name '^Linksift$' | grep -qx "$window" || fail "t
 
 # Closing the window during a run cancels it and ends the program cleanly.
 choose_file "$slow"
-wait_until bar_in_place_of_label || fail "no progress bar during the second long run"
+wait_until bar_in_place_of_label "$window" || fail "no progress bar during the second long run"
 python3 "$(dirname "$0")/close_window.py" "$window" || fail "could not ask the window to close"
 program_ended() { ! kill -0 "$app" 2>/dev/null; }
 wait_until program_ended || fail "the program went on after its window was closed"

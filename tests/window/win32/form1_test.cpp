@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,44 +16,25 @@
 #include <vector>
 
 #include "dpi.h"
+#include "fakes.h"
 #include "form1.h"
+#include "form1_test_base.h"
 #include "open_command.h"
 #include "test_support.h"
 #include "texts.h"
 #include "utf16.h"
-#include "win32_open_dialog.h"
 
 namespace linksift {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing_support::CountTemporaries;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
-// Answers the command with a preset file, or with a cancel when it has none.
-class FakeDialog final : public OpenDialog {
- public:
-  explicit FakeDialog(std::vector<std::string>* log) : log_(log) {}
-  void SetTitle(const std::string& title) override { log_->push_back("SetTitle " + title); }
-  void SetFilter(const std::string& filter) override { log_->push_back("SetFilter " + filter); }
-  void Show() override { log_->push_back("Show"); }
-  std::optional<fs::path> FileName() const override { return answer; }
-
-  std::optional<fs::path> answer;
-
- private:
-  std::vector<std::string>* log_;
-};
-
-class Form1Test : public testing_support::TempDirTest {
+class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
-    auto dialog = std::make_unique<FakeDialog>(&log_);
-    dialog_ = dialog.get();
-    form_ = std::make_unique<Form1>(Narrow(dir_.native()), std::move(dialog),
-                                    [this](const std::string& text) { errors_.push_back(text); });
+    Form1TestBase::SetUp();
+    form_ = std::make_unique<Form1>(Narrow(dir_.native()), MakeDialog(), RecordErrors());
     try {
       form_->Create(::GetModuleHandleW(nullptr));
     } catch (const std::exception& e) {
@@ -61,7 +43,7 @@ class Form1Test : public testing_support::TempDirTest {
   }
   void TearDown() override {
     form_.reset();
-    TempDirTest::TearDown();
+    Form1TestBase::TearDown();
   }
 
   HWND Control(int id) const { return ::GetDlgItem(form_->hwnd(), id); }
@@ -87,6 +69,18 @@ class Form1Test : public testing_support::TempDirTest {
   }
 
   void Press() { ::SendMessageW(Control(Form1::kCommand1Id), BM_CLICK, 0, 0); }
+  // A run on a pipe, over an old urls.txt, that lasts as long as the test likes.
+  void PressOnPipe() {
+    WriteFile(dir_ / "urls.txt", "old\r\n");
+    pipe_ = std::make_unique<PipeWriter>();
+    dialog_->answer = pipe_->path();
+    Press();
+    pipe_->Send("http://a\r\n");
+  }
+  void ExpectOldOutput() {
+    EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
+    EXPECT_EQ(CountTemporaries(dir_), 0u);
+  }
   bool RunEnds() {
     return PumpUntil([&] { return !form_->running(); }, 10s);
   }
@@ -98,9 +92,7 @@ class Form1Test : public testing_support::TempDirTest {
 
   std::string OutputPath() const { return Narrow(dir_.native()) + "\\urls.txt"; }
 
-  std::vector<std::string> log_;
-  std::vector<std::string> errors_;
-  FakeDialog* dialog_ = nullptr;
+  std::unique_ptr<PipeWriter> pipe_;
   std::unique_ptr<Form1> form_;
 };
 
@@ -159,8 +151,7 @@ TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {
   dialog_->answer = dir_ / "in.txt";
   Press();
   ASSERT_TRUE(RunEnds());
-  EXPECT_EQ(log_, (std::vector<std::string>{"SetTitle Открытие файла",
-                                            "SetFilter Текстовые файлы (*.txt)|*.txt", "Show"}));
+  EXPECT_EQ(log_, CallLog{kOpenDialogShown});
   EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\nhttp://b\r\n");
   EXPECT_EQ(form_->label().Text(), BuildResultText(2, OutputPath()));
   EXPECT_TRUE(errors_.empty());
@@ -177,7 +168,7 @@ TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {
 
 TEST_F(Form1Test, EnterPressesTheButton) {
   PressKey(Control(Form1::kCommand1Id), VK_RETURN);
-  EXPECT_EQ(log_.size(), 3u);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
 }
 
 TEST_F(Form1Test, CancelledDialogChangesNothing) {
@@ -201,54 +192,41 @@ TEST_F(Form1Test, AFailureIsReportedAndTheWindowGoesOn) {
   EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
 }
 
-// A run on a pipe lasts as long as the test likes.
-TEST_F(Form1Test, ALongRunShowsProgressAndEscCancelsIt) {
-  WriteFile(dir_ / "urls.txt", "old\r\n");
-  testing_support::PipeWriter pipe;
-  dialog_->answer = pipe.path();
-  Press();
-  pipe.Send("http://a\r\n");
+// While a run lasts the bar stands in the label's place, along its top edge.
+TEST_F(Form1Test, ALongRunShowsTheBarInPlaceOfTheLabelAndEscCancelsIt) {
+  PressOnPipe();
   EXPECT_TRUE(form_->running());
   EXPECT_FALSE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
   EXPECT_FALSE(Shown(Form1::kProgressId));
   // The window keeps answering, and the bar comes after the delay.
   EXPECT_TRUE(PumpUntil([&] { return Shown(Form1::kProgressId); }, 2s));
+  EXPECT_FALSE(Shown(Form1::kLabel1Id));
+  const RECT bar = ClientRectOf(Control(Form1::kProgressId));
+  const RECT label = ClientRectOf(Control(Form1::kLabel1Id));
+  const RECT button = ClientRectOf(Control(Form1::kCommand1Id));
+  EXPECT_EQ(bar.left, label.left);
+  EXPECT_EQ(bar.top, label.top);
+  EXPECT_EQ(bar.right, label.right);
+  EXPECT_EQ(bar.bottom - bar.top, button.bottom - button.top);
   Press();  // disabled: no second run
-  EXPECT_EQ(log_.size(), 3u);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
 
   PressKey(form_->hwnd(), VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return !form_->running(); }, 2s));
   EXPECT_EQ(form_->label().Text(), BuildInstructionText());
   EXPECT_TRUE(errors_.empty());
-  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
-  EXPECT_EQ(CountTemporaries(dir_), 0u);
+  ExpectOldOutput();
   EXPECT_FALSE(Shown(Form1::kProgressId));
+  EXPECT_TRUE(Shown(Form1::kLabel1Id));
   EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
 }
 
 TEST_F(Form1Test, ClosingDuringARunEndsItCleanly) {
-  WriteFile(dir_ / "urls.txt", "old\r\n");
-  testing_support::PipeWriter pipe;
-  dialog_->answer = pipe.path();
-  Press();
-  pipe.Send("http://a\r\n");
+  PressOnPipe();
   const HWND window = form_->hwnd();
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 2s));
-  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "old\r\n");
-  EXPECT_EQ(CountTemporaries(dir_), 0u);
-}
-
-// A wide literal with its inner NULs, less the terminating one.
-template <std::size_t N>
-std::wstring Fields(const wchar_t (&text)[N]) {
-  return std::wstring(text, N - 1);
-}
-
-TEST(Win32FilterString, ClosesEachFieldWithANul) {
-  EXPECT_EQ(Win32FilterString("Текстовые файлы (*.txt)|*.txt"),
-            Fields(L"Текстовые файлы (*.txt)\0*.txt\0\0"));
-  EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
+  ExpectOldOutput();
 }
 
 TEST(Utf16, RoundTripsEveryScript) {

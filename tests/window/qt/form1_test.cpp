@@ -1,58 +1,48 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QEvent>
 #include <QFontMetrics>
-#include <QImage>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "fakes.h"
+#include "fifo.h"
 #include "form1.h"
+#include "form1_test_base.h"
 #include "message_label.h"
-#include "program_icon.h"
+#include "test_support.h"
 #include "texts.h"
-#include "version.h"
-#include "window_test_support.h"
 
 namespace linksift {
 namespace {
 
-using testing_support::CallLog;
-using testing_support::FakeDialog;
-using testing_support::Fifo;
-using testing_support::ListNames;
-using testing_support::OpenDescriptors;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
+using namespace testing_support;
 
 // Form1 over a fake dialog and a recorded error seam, writing into a temporary
 // program directory.
-class Form1Test : public ::testing::Test {
+class Form1Test : public Form1TestBase {
  protected:
-  Form1Test() {
-    auto dialog = std::make_unique<FakeDialog>(&log_);
-    dialog_ = dialog.get();
-    form_ = std::make_unique<Form1>(temp_.path().string(), std::move(dialog),
-                                    [this](const std::string& m) { errors_.push_back(m); });
+  void SetUp() override {
+    Form1TestBase::SetUp();
+    form_ = std::make_unique<Form1>(dir_.string(), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }
 
   std::string LabelText() const { return static_cast<const TextLabel*>(label1_)->Text(); }
   void SetLabelText(const std::string& text) { static_cast<TextLabel*>(label1_)->SetText(text); }
+  std::filesystem::path Write(const std::string& name, const std::string& bytes) const {
+    WriteFile(dir_ / name, bytes);
+    return dir_ / name;
+  }
 
-  TempDir temp_;
-  CallLog log_;
-  FakeDialog* dialog_ = nullptr;
-  std::vector<std::string> errors_;
   std::unique_ptr<Form1> form_;
   QPushButton* command1_ = nullptr;
   MessageLabel* label1_ = nullptr;
@@ -120,75 +110,58 @@ TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
     log_.clear();
     QTest::keyClick(command1_, key);
-    EXPECT_EQ(std::count(log_.begin(), log_.end(), "Show"), 1) << key;
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1) << key;
   }
 }
 
 TEST_F(Form1Test, ClickRunsExtractionIntoTheProgramDirectory) {
-  dialog_->answer = temp_.Write("in.txt", "a http://x/1, b\r\nhttp://y/2 c\r\n");
+  dialog_->answer = Write("in.txt", "a http://x/1, b\r\nhttp://y/2 c\r\n");
   QTest::mouseClick(command1_, Qt::LeftButton);
-  const std::string result = BuildResultText(2, temp_.path().string() + "/urls.txt");
+  const std::string result = BuildResultText(2, dir_.string() + "/urls.txt");
   ASSERT_TRUE(QTest::qWaitFor([&] { return LabelText() == result; }));
-  EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://x/1\r\nhttp://y/2\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://x/1\r\nhttp://y/2\r\n");
   EXPECT_TRUE(command1_->isEnabled());
   EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(Form1Test, FailureGoesToTheErrorSeamAndTheWindowCarriesOn) {
-  WriteBytes(temp_.path() / "urls.txt", "http://old/\r\n");
-  dialog_->answer = temp_.path() / "missing.txt";
+  WriteFile(dir_ / "urls.txt", "http://old/\r\n");
+  dialog_->answer = dir_ / "missing.txt";
   form_->show();
   QTest::mouseClick(command1_, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !errors_.empty(); }));
   EXPECT_EQ(errors_.size(), 1u);
   EXPECT_NE(errors_[0].find("missing.txt"), std::string::npos);
   EXPECT_EQ(LabelText(), BuildInstructionText());
-  EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://old/\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://old/\r\n");
   EXPECT_TRUE(form_->isVisible());
   // The next press works as ever.
-  dialog_->answer = temp_.Write("in.txt", "http://z/ end");
+  dialog_->answer = Write("in.txt", "http://z/ end");
   ASSERT_TRUE(command1_->isEnabled());
   QTest::mouseClick(command1_, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return command1_->isEnabled(); }));
-  EXPECT_EQ(ReadBytes(temp_.path() / "urls.txt"), "http://z/\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://z/\r\n");
 }
-
-// Counts the events of one type that reach a widget.
-class EventCounter final : public QObject {
- public:
-  EventCounter(QWidget* widget, QEvent::Type type) : type_(type) {
-    widget->installEventFilter(this);
-  }
-  int count() const { return count_; }
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == type_) ++count_;
-    return false;
-  }
-
- private:
-  QEvent::Type type_;
-  int count_ = 0;
-};
 
 // Form1 on screen, with an old urls.txt and a pipe for input that lasts as
 // long as the test keeps feeding it.
 class Form1RunTest : public Form1Test {
  protected:
   void SetUp() override {
-    WriteBytes(urls(), "http://old/\r\n");
-    dialog_->answer = fifo_.path();
+    Form1Test::SetUp();
+    WriteFile(urls(), "http://old/\r\n");
+    fifo_ = std::make_unique<Fifo>(dir_ / "slow.txt");
+    dialog_->answer = fifo_->path();
     form_->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     bar_ = form_->findChild<QProgressBar*>("ProgressBar");
     ASSERT_NE(bar_, nullptr);
   }
 
-  std::filesystem::path urls() const { return temp_.path() / "urls.txt"; }
+  std::filesystem::path urls() const { return dir_ / "urls.txt"; }
 
   void StartSlowRun() {
-    fifo_.Write("x http://a/ y\r\n");
+    fifo_->Write("x http://a/ y\r\n");
     QTest::mouseClick(command1_, Qt::LeftButton);
   }
   bool WaitForTheEnd() {
@@ -196,13 +169,13 @@ class Form1RunTest : public Form1Test {
   }
   void ExpectNothingChanged(const std::string& label) {
     EXPECT_EQ(LabelText(), label);
-    EXPECT_EQ(ReadBytes(urls()), "http://old/\r\n");
-    const std::vector<std::string> names = {"slow.txt", "urls.txt"};
-    EXPECT_EQ(ListNames(temp_.path()), names) << "a temporary file was left";
+    EXPECT_EQ(ReadFile(urls()), "http://old/\r\n");
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"slow.txt", "urls.txt"}))
+        << "a temporary file was left";
     EXPECT_TRUE(errors_.empty());
   }
 
-  Fifo fifo_{temp_.path() / "slow.txt"};
+  std::unique_ptr<Fifo> fifo_;
   QProgressBar* bar_ = nullptr;
 };
 
@@ -218,12 +191,13 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
 
   ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
   EXPECT_EQ(bar_->maximum(), 0) << "a pipe has no size: a busy bar";
-  EXPECT_EQ(bar_->geometry().left(), label1_->geometry().left());
+  EXPECT_EQ(bar_->geometry().topLeft(), label1_->geometry().topLeft());
   EXPECT_EQ(bar_->geometry().width(), label1_->geometry().width());
+  EXPECT_EQ(bar_->geometry().height(), command1_->geometry().height());
   EXPECT_FALSE(label1_->isVisible()) << "the bar stands in for the label";
   EXPECT_EQ(LabelText(), before);
   QTest::mouseClick(command1_, Qt::LeftButton);
-  EXPECT_EQ(std::count(log_.begin(), log_.end(), "Show"), 1) << "a second run started";
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1) << "a second run started";
 
   QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
   ASSERT_TRUE(WaitForTheEnd());
@@ -236,11 +210,11 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
 TEST_F(Form1RunTest, SlowRunThatEndsShowsItsResult) {
   StartSlowRun();
   ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
-  fifo_.Write("http://b/\r\n");
-  fifo_.Close();
+  fifo_->Write("http://b/\r\n");
+  fifo_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   EXPECT_EQ(LabelText(), BuildResultText(2, urls().string()));
-  EXPECT_EQ(ReadBytes(urls()), "http://a/\r\nhttp://b/\r\n");
+  EXPECT_EQ(ReadFile(urls()), "http://a/\r\nhttp://b/\r\n");
   EXPECT_FALSE(bar_->isVisible());
   EXPECT_TRUE(label1_->isVisible());
   EXPECT_EQ(QApplication::focusWidget(), command1_) << "Enter would not press it";
@@ -250,49 +224,16 @@ TEST_F(Form1RunTest, SlowRunThatEndsShowsItsResult) {
 TEST_F(Form1RunTest, ClosingTheWindowCancelsTheRunAndWaitsForIt) {
   const std::string before = LabelText();
   StartSlowRun();
-  ASSERT_TRUE(QTest::qWaitFor([this] { return OpenDescriptors(fifo_.path()) == 2; }))
+  ASSERT_TRUE(QTest::qWaitFor([this] { return OpenDescriptors(fifo_->path()) == 2; }))
       << "the run never opened its input";
   EXPECT_TRUE(form_->close());
-  EXPECT_EQ(OpenDescriptors(fifo_.path()), 1) << "the run outlived the window";
+  EXPECT_EQ(OpenDescriptors(fifo_->path()), 1) << "the run outlived the window";
   ExpectNothingChanged(before);
   // Input arriving now must not complete the run after all.
-  fifo_.Write("http://late/\r\n");
-  fifo_.Close();
+  fifo_->Write("http://late/\r\n");
+  fifo_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   ExpectNothingChanged(before);
-}
-
-TEST_F(Form1RunTest, ShortRunLooksAsItAlwaysDid) {
-  const EventCounter bar_shown(bar_, QEvent::Show);
-  const EventCounter label_hidden(label1_, QEvent::Hide);
-  dialog_->answer = temp_.Write("in.txt", "http://short/\r\n");
-  QTest::mouseClick(command1_, Qt::LeftButton);
-  ASSERT_TRUE(WaitForTheEnd());
-  EXPECT_EQ(LabelText(), BuildResultText(1, urls().string()));
-  // Long enough for a forgotten timer to show the bar after all.
-  QTest::qWait(static_cast<int>(kProgressDelay.count()) * 2);
-  EXPECT_EQ(bar_shown.count(), 0);
-  EXPECT_EQ(label_hidden.count(), 0);
-}
-
-TEST(ProgramIcon, HasBothSizesInSixteenColours) {
-  const QIcon icon = ProgramIcon();
-  for (int side : {16, 32}) {
-    const QList<QSize> sizes = icon.availableSizes();
-    ASSERT_TRUE(sizes.contains(QSize(side, side))) << side;
-    const QImage image = icon.pixmap(side, side).toImage();
-    ASSERT_EQ(image.size(), QSize(side, side));
-    QSet<QRgb> colours;
-    for (int y = 0; y < side; ++y) {
-      for (int x = 0; x < side; ++x) colours.insert(image.pixel(x, y));
-    }
-    EXPECT_LE(colours.size(), 16) << side;
-    EXPECT_GT(colours.size(), 2) << side;
-  }
-}
-
-TEST(Version, IsTheProgramsVersionText) {
-  EXPECT_STREQ(kVersionText, "1.00.0002");
 }
 
 }  // namespace

@@ -1,0 +1,72 @@
+# Shared by the end-to-end tests of both front ends; source it. Gives a work
+# folder removed at the end, a private X server, waiting, screenshots and the
+# look of a run in progress. The caller sets `shots` (the screenshot folder)
+# first, may set `program_log` (the program's output, shown on failure) and
+# may define clean_up_more() for what else must go at the end.
+readonly WAIT_SECONDS=60 # for each step; a sanitizer build or Wine starts slowly
+
+# fail MESSAGE: says what went wrong, with a screenshot and the program's output.
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
+  [ -s "${program_log:-}" ] && sed 's/^/  program: /' "$program_log" >&2
+  exit 1
+}
+
+work="$(mktemp -d /tmp/linksift-e2e-XXXXXX)"
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if declare -F clean_up_more >/dev/null; then clean_up_more; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# wait_until COMMAND...: polls COMMAND until it succeeds or time runs out.
+wait_until() {
+  local deadline=$((SECONDS + WAIT_SECONDS))
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# start_xvfb: a display of its own; the X server picks a free one and names
+# it once it is ready.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  wait_until test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = "0" ]; }
+
+# capture_stable WINDOW FILE [DIFFERENT_FROM]: waits until the window shows
+# the same picture twice in a row (and one unlike DIFFERENT_FROM), saves it.
+capture_stable() {
+  local window="$1" out="$2" unlike="${3:-}" previous="$work/previous.png" probe="$work/probe.png"
+  rm -f "$previous"
+  stable() {
+    import -window "$window" "$probe" 2>/dev/null || return 1
+    if [ -f "$previous" ] && same "$previous" "$probe" && { [ -z "$unlike" ] || ! same "$unlike" "$probe"; }; then
+      return 0
+    fi
+    mv "$probe" "$previous"
+    return 1
+  }
+  wait_until stable || return 1
+  mv "$probe" "$out"
+}
+
+# bar_in_place_of_label WINDOW: Label1 spans x 12..349, y 48..161 of the
+# window at 96 dpi; while a run lasts the bar stands along its top edge and
+# the rest shows nothing but the background. Leaves the picture in
+# $work/probe.png.
+bar_in_place_of_label() {
+  import -window "$1" "$work/probe.png" 2>/dev/null || return 1
+  [ "$(convert "$work/probe.png" -crop 337x80+12+80 +repage -format %k info:)" = "1" ] &&
+    (($(convert "$work/probe.png" -crop 337x19+12+49 +repage -format %k info:) > 2))
+}

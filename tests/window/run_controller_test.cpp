@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "background_run.h"
+#include "fakes.h"
+#include "fifo.h"
+#include "run_controller.h"
+#include "test_support.h"
+#include "texts.h"
+
+namespace linksift {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+
+constexpr char kOld[] = "http://old/\r\n";
+
+// The controller over a fake view, dialog and window queue, writing into a
+// temporary program directory that holds an old urls.txt.
+class RunControllerTest : public TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    WriteFile(urls(), kOld);
+    auto dialog = std::make_unique<FakeDialog>(&log_);
+    dialog_ = dialog.get();
+    controller_ =
+        std::make_unique<RunController>(view_, std::move(dialog), dir_.string(), queue_.Queue());
+    view_.Label1().SetText("before");
+    log_.clear();
+  }
+
+  std::filesystem::path urls() const { return dir_ / "urls.txt"; }
+
+  void PressOn(const std::filesystem::path& input) {
+    dialog_->answer = input;
+    controller_->PressCommand1();
+  }
+  void PressOnFile(const std::string& bytes) {
+    WriteFile(dir_ / "in.txt", bytes);
+    PressOn(dir_ / "in.txt");
+  }
+  // A run on a pipe that sends a line and then waits for more until Esc.
+  void PressOnPipe() {
+    pipe_ = std::make_unique<Fifo>(dir_ / "pipe.txt");
+    pipe_->Write("x http://a/ y\r\n");
+    PressOn(pipe_->path());
+  }
+  bool WaitForTheEnd() {
+    return queue_.RunUntil([this] { return !controller_->running(); });
+  }
+  long Count(const std::string& call) const { return std::count(log_.begin(), log_.end(), call); }
+  void ExpectNothingChanged() {
+    EXPECT_EQ(view_.Label1().Text(), "before");
+    EXPECT_TRUE(view_.errors.empty());
+    EXPECT_EQ(ReadFile(urls()), kOld);
+    std::set<std::string> names = {"urls.txt"};
+    if (pipe_) names.insert("pipe.txt");
+    EXPECT_EQ(Names(dir_), names) << "a temporary file was left";
+  }
+
+  CallLog log_;
+  FakeView view_{&log_};
+  FakeDialog* dialog_ = nullptr;
+  FakeWindowQueue queue_;
+  std::unique_ptr<Fifo> pipe_;
+  std::unique_ptr<RunController> controller_;
+};
+
+TEST_F(RunControllerTest, LoadShowsTheInstructions) {
+  controller_->Load();
+  EXPECT_EQ(view_.Label1().Text(), BuildInstructionText());
+  EXPECT_EQ(log_, CallLog{"SetText"});
+}
+
+TEST_F(RunControllerTest, PressAsksForAFileRunsOffTheWindowAndShowsTheResult) {
+  PressOnFile("see HTTP://Ab/Cd, next\r\nno link\r\nhttp://ef/g; end\r\n");
+  EXPECT_EQ(log_, (CallLog{kOpenDialogShown, "DisableCommand1"}));
+  EXPECT_TRUE(controller_->running());
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(log_.back(), "SetText");
+  EXPECT_TRUE(view_.command1_enabled);
+  EXPECT_EQ(view_.Label1().Text(), BuildResultText(2, BuildOutputPath(dir_.string())));
+  EXPECT_EQ(ReadFile(urls()), "HTTP://Ab/Cd\r\nhttp://ef/g\r\n");
+  EXPECT_TRUE(view_.errors.empty());
+  // A short run looks as it always did: its delay runs out to no bar.
+  queue_.Advance(kProgressDelay);
+  EXPECT_EQ(Count("ShowProgress busy") + Count("ShowProgress 1000"), 0);
+}
+
+TEST_F(RunControllerTest, CancelledDialogStartsNothing) {
+  dialog_->answer.reset();
+  controller_->PressCommand1();
+  EXPECT_EQ(log_, CallLog{kOpenDialogShown});
+  EXPECT_FALSE(controller_->running());
+  EXPECT_TRUE(view_.command1_enabled);
+  ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, PressWhileTheDialogIsUpIsIgnored) {
+  dialog_->while_shown = [this] { controller_->PressCommand1(); };
+  controller_->PressCommand1();
+  EXPECT_EQ(Count(kOpenDialogShown), 1);
+}
+
+TEST_F(RunControllerTest, FailureIsReportedOnceAndTheWindowCarriesOn) {
+  PressOn(dir_ / "missing.txt");
+  ASSERT_TRUE(WaitForTheEnd());
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_NE(view_.errors[0].find("missing.txt"), std::string::npos) << view_.errors[0];
+  view_.errors.clear();
+  EXPECT_TRUE(view_.command1_enabled);
+  ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, LongRunShowsTheBarAfterTheDelayIgnoresPressesAndEscCancelsIt) {
+  PressOnPipe();
+  EXPECT_FALSE(view_.command1_enabled);
+  queue_.Advance(kProgressDelay - 1ms);
+  EXPECT_FALSE(view_.progress_shown) << "not before the delay";
+  queue_.Advance(1ms);
+  EXPECT_TRUE(view_.progress_shown);
+  EXPECT_EQ(view_.step, std::nullopt) << "a pipe has no size: a busy bar";
+
+  controller_->PressCommand1();
+  EXPECT_EQ(Count(kOpenDialogShown), 1) << "a second run started";
+
+  controller_->Cancel();
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_FALSE(view_.progress_shown);
+  EXPECT_TRUE(view_.command1_enabled);
+  EXPECT_EQ(CallLog(log_.end() - 2, log_.end()), (CallLog{"HideProgress", "EnableCommand1"}));
+  ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, BarFollowsTheRunOnceShown) {
+  PressOnFile("http://a/\r\n");
+  // Shown before any report has come: busy until the size is known.
+  queue_.Advance(kProgressDelay);
+  EXPECT_EQ(view_.step, std::nullopt);
+  ASSERT_TRUE(WaitForTheEnd());
+  const auto shown = std::find(log_.begin(), log_.end(), "ShowProgress 1000");
+  ASSERT_NE(shown, log_.end());
+  EXPECT_EQ(CallLog(shown + 1, log_.end()), (CallLog{"HideProgress", "EnableCommand1", "SetText"}));
+}
+
+TEST_F(RunControllerTest, DelayOfAnEndedRunDoesNotShowTheNextOnesBarEarly) {
+  PressOnFile("http://a/\r\n");
+  ASSERT_TRUE(WaitForTheEnd());
+  queue_.Advance(200ms);
+  PressOnPipe();
+  queue_.Advance(kProgressDelay - 200ms);  // the first run's delay is over
+  EXPECT_FALSE(view_.progress_shown);
+  queue_.Advance(200ms);
+  EXPECT_TRUE(view_.progress_shown);
+  controller_->Cancel();
+  ASSERT_TRUE(WaitForTheEnd());
+}
+
+TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {
+  PressOnPipe();
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (OpenDescriptors(pipe_->path()) < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(OpenDescriptors(pipe_->path()), 2) << "the run never opened its input";
+  controller_->Close();
+  EXPECT_EQ(OpenDescriptors(pipe_->path()), 1) << "the run outlived the window";
+  ExpectNothingChanged();
+  // Input arriving now must not complete the run after all.
+  pipe_->Write("http://late/\r\n");
+  pipe_->Close();
+  ASSERT_TRUE(WaitForTheEnd());
+  ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, DelayThatOutlivesTheControllerDoesNothing) {
+  PressOnPipe();
+  controller_.reset();
+  log_.clear();
+  queue_.Advance(kProgressDelay);
+  EXPECT_FALSE(queue_.RunUntil([] { return false; }, 100ms));
+  EXPECT_TRUE(log_.empty());
+  ExpectNothingChanged();
+}
+
+}  // namespace
+}  // namespace linksift

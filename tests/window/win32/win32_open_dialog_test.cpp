@@ -1,0 +1,23 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "win32_open_dialog.h"
+
+namespace linksift {
+namespace {
+
+// A wide literal with its inner NULs, less the terminating one.
+template <std::size_t N>
+std::wstring Fields(const wchar_t (&text)[N]) {
+  return std::wstring(text, N - 1);
+}
+
+TEST(Win32FilterString, ClosesEachFieldWithANul) {
+  EXPECT_EQ(Win32FilterString("Текстовые файлы (*.txt)|*.txt"),
+            Fields(L"Текстовые файлы (*.txt)\0*.txt\0\0"));
+  EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
+}
+
+}  // namespace
+}  // namespace linksift

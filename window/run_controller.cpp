@@ -1,0 +1,72 @@
+#include "run_controller.h"
+
+#include <utility>
+
+#include "open_command.h"
+#include "texts.h"
+
+namespace linksift {
+
+RunController::RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
+                             std::string program_directory, WindowQueue queue)
+    : view_(view),
+      dialog_(std::move(dialog)),
+      program_directory_(std::move(program_directory)),
+      queue_(std::move(queue)),
+      run_(queue_.post) {}
+
+void RunController::Load() {
+  view_.Label1().SetText(BuildInstructionText());
+}
+
+void RunController::PressCommand1() {
+  if (asking_ || run_.running()) return;
+  // The dialog's modal loop may deliver another press meanwhile.
+  asking_ = true;
+  std::optional<std::filesystem::path> input = AskForInput(*dialog_);
+  asking_ = false;
+  if (input) StartRun(std::move(*input));
+}
+
+void RunController::Cancel() {
+  if (run_.running()) run_.Cancel();
+}
+
+void RunController::Close() {
+  if (run_.running()) run_.CancelAndWait();
+}
+
+void RunController::StartRun(std::filesystem::path input) {
+  run_.Start(
+      std::move(input), program_directory_,
+      [this](std::uint64_t done, std::uint64_t total) { TakeProgress(done, total); },
+      [this](const RunOutcome& outcome) { FinishRun(outcome); });
+  ++run_number_;
+  step_.reset();  // busy until a report gives the size
+  view_.EnableCommand1(false);
+  queue_.post_delayed(kProgressDelay, [self = std::weak_ptr(self_), number = run_number_] {
+    if (const auto controller = self.lock()) (*controller)->RevealProgress(number);
+  });
+}
+
+void RunController::TakeProgress(std::uint64_t done, std::uint64_t total) {
+  step_ = ProgressStep(done, total);
+  if (progress_shown_) view_.ShowProgress(step_);
+}
+
+void RunController::RevealProgress(unsigned run_number) {
+  // Meant for a run that has ended since.
+  if (run_number != run_number_ || !run_.running()) return;
+  progress_shown_ = true;
+  view_.ShowProgress(step_);
+}
+
+void RunController::FinishRun(const RunOutcome& outcome) {
+  if (progress_shown_) view_.HideProgress();
+  progress_shown_ = false;
+  view_.EnableCommand1(true);
+  ApplyOutcome(outcome, view_.Label1(),
+               [this](const std::string& message) { view_.ShowError(message); });
+}
+
+}  // namespace linksift

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "background_run.h"
+#include "open_dialog.h"
+#include "run_view.h"
+
+namespace linksift {
+
+// Progress shows only once a run has lasted this long, so that a short run
+// looks just as it did when runs held the window.
+inline constexpr std::chrono::milliseconds kProgressDelay{333};
+
+// How tasks get onto the window's thread.
+struct WindowQueue {
+  // From any thread, in order; see BackgroundRun::PostToWindow.
+  BackgroundRun::PostToWindow post;
+  // On the window's thread: runs `task` there once `delay` has passed. A
+  // task that comes after the controller is gone does nothing.
+  std::function<void(std::chrono::milliseconds delay, BackgroundRun::Task task)> post_delayed;
+};
+
+// What Form1 does, whatever toolkit draws it: the instructions at start-up;
+// on a press of Command1 the Open dialog, then a run off the window's thread
+// with Command1 disabled, a progress bar in Label1's place once it has lasted
+// kProgressDelay, and at its end the result in Label1 or an error report. One
+// run at a time; Esc cancels it; closing the window cancels it and waits.
+// Front ends turn their toolkit's events into these calls, on the window's
+// thread.
+class RunController {
+ public:
+  // `program_directory` (UTF-8) is where urls.txt goes.
+  RunController(RunView& view, std::unique_ptr<OpenDialog> dialog, std::string program_directory,
+                WindowQueue queue);
+  RunController(const RunController&) = delete;
+  RunController& operator=(const RunController&) = delete;
+
+  // The window's load event: Label1 gets the instructions.
+  void Load();
+  // Asks for a file and starts a run on it. Ignored while a run lasts or the
+  // dialog is up.
+  void PressCommand1();
+  // Esc: a run stops within a fraction of a second; the label keeps its text
+  // and nothing is reported.
+  void Cancel();
+  // The window is closing: cancels the run and returns once its thread has
+  // ended, so that no temporary file outlives the window.
+  void Close();
+
+  bool running() const { return run_.running(); }
+
+ private:
+  void StartRun(std::filesystem::path input);
+  void TakeProgress(std::uint64_t done, std::uint64_t total);
+  void RevealProgress(unsigned run_number);
+  void FinishRun(const RunOutcome& outcome);
+
+  RunView& view_;
+  std::unique_ptr<OpenDialog> dialog_;
+  std::string program_directory_;
+  WindowQueue queue_;
+  bool asking_ = false;
+  // Tells a delayed reveal which run it was meant for.
+  unsigned run_number_ = 0;
+  bool progress_shown_ = false;
+  std::optional<int> step_;
+  // Delayed tasks hold it weakly, so they lapse with the controller.
+  std::shared_ptr<RunController*> self_ = std::make_shared<RunController*>(this);
+  // Last, so it goes first: it cancels the run and waits for it while the
+  // rest still stands.
+  BackgroundRun run_;
+};
+
+}  // namespace linksift
