@@ -16,6 +16,10 @@ PACKAGES=(
   fonts-dejavu-extra
   dpkg-dev file lintian desktop-file-utils appstream man-db
 )
+# The Windows programs, cross-built with MinGW-w64 (librsvg2-bin and icoutils
+# render the icon), and what makes the zip and installer from them.
+WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 librsvg2-bin icoutils)
+WINDOWS_PACKAGE_PACKAGES=(nsis osslsigncode python3 git)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -41,6 +45,12 @@ configure_and_build() {
   shift
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir"
+}
+
+# build_windows DIR: the Windows release programs, bin/linksift.exe and
+# cli/linksift-extract.exe in DIR.
+build_windows() {
+  configure_and_build "$1" --preset windows
 }
 
 # The release build that the run and package commands share.
