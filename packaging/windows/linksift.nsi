@@ -3,7 +3,9 @@
 ; package.sh defines VERSION (1.00.0002), VERSION_NUMBERS (1.0.0.2),
 ; COPYRIGHT, STAGE (the files to install), ICON, OUTFILE and, to sign the
 ; uninstaller it writes, SIGN (a command taking the file's name).
-Unicode true
+; A 64-bit installer for 64-bit programs: it lands in the real Program Files
+; and the registry's 64-bit view without redirection.
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -16,7 +18,6 @@ BrandingText "Linksift ${VERSION}"
 !endif
 
 !include MUI2.nsh
-!include x64.nsh
 !include FileFunc.nsh
 
 !define PUBLISHER "Linksift"
@@ -35,8 +36,6 @@ BrandingText "Linksift ${VERSION}"
 ; The program speaks Russian; the installer follows the system's language.
 !insertmacro MUI_LANGUAGE "Russian"
 !insertmacro MUI_LANGUAGE "English"
-LangString Needs64Bit ${LANG_RUSSIAN} "Linksift работает только в 64-разрядной Windows."
-LangString Needs64Bit ${LANG_ENGLISH} "Linksift runs on 64-bit Windows only."
 
 VIProductVersion "${VERSION_NUMBERS}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Linksift"
@@ -46,18 +45,6 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Linksift Setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "linksift-${VERSION}-setup.exe"
-
-Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "$(Needs64Bit)" /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 ; Started through Explorer, the program runs as the signed-in user rather
 ; than with the installer's administrator rights.

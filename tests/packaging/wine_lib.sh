@@ -80,9 +80,9 @@ start_display() {
 # pick_in_window PROGRAM FOLDER NAME: starts the window program (a Windows
 # path) in FOLDER, presses Command1 and picks NAME (a Windows path, or a
 # name in FOLDER, where the Open dialog opens) as a user would type it. The
-# window stays open.
+# window stays open: close_window closes it.
 pick_in_window() {
-  local program="$1" folder="$2" name="$3" window dialog
+  local program="$1" folder="$2" name="$3" dialog
   (cd "$folder" && on_wine "$program" >"$work/window.log" 2>&1) &
   pids+=($!)
   window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
@@ -96,4 +96,13 @@ pick_in_window() {
   xdotool key Return
   wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" ||
     fail "the dialog stayed"
+}
+
+# Closes the window as a user would (Alt+F4) and waits for its program to end.
+close_window() {
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+F4
+  wait_for 20 bash -c "! xdotool search --onlyvisible --name '^Linksift$'" ||
+    fail "the window did not close"
+  wine_settle
 }
