@@ -8,11 +8,7 @@
 # usage: windows_installer_test.sh SOURCE_DIR BUILD_DIR VERSION_TEXT WINE SCREENSHOT_DIR
 set -euo pipefail
 src="$1" build="$2" version="$3" wine="$4" shots="$5"
-work="$(mktemp -d)"
 source "$src/tests/packaging/wine_lib.sh"
-trap wine_cleanup EXIT
-mkdir -p "$shots"
-rm -f "$shots/failure.png"
 
 # Turn on once the installed window writes urls.txt to %LOCALAPPDATA%\Linksift
 # when its own folder is read-only.
@@ -84,20 +80,18 @@ files_kib=$(($(cat "$installed"/* | wc -c) / 1024))
 echo "install: files, signed uninstaller, shortcut and uninstall key ($size_kib KiB) in place"
 
 # --- Run ---------------------------------------------------------------------
-printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$work/ссылки.txt"
-printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$work/expected.txt"
 mkdir "$work/out"
 [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$work/out"
 folder='C:\Program Files\Linksift'
 driver="$folder\linksift-extract.exe"
-count="$(on_wine "$driver" "$(windows_path "$work/ссылки.txt")" "$(windows_path "$work/out/urls.txt")" \
+count="$(on_wine "$driver" "$(windows_path "$input")" "$(windows_path "$work/out/urls.txt")" \
   2>"$work/driver.log")" || fail "the installed linksift-extract failed: $(cat "$work/driver.log")"
 [ "${count%$'\r'}" = 2 ] || fail "the installed linksift-extract printed \"$count\", not 2"
-cmp -s "$work/out/urls.txt" "$work/expected.txt" || fail "it wrote: $(od -c "$work/out/urls.txt")"
+cmp -s "$work/out/urls.txt" "$expected" || fail "it wrote: $(od -c "$work/out/urls.txt")"
 
 # Program Files as on Windows: the user cannot write there.
 chmod a-w "$installed"
-on_wine "$driver" "$(windows_path "$work/ссылки.txt")" "$folder\urls.txt" \
+on_wine "$driver" "$(windows_path "$input")" "$folder\urls.txt" \
   >/dev/null 2>"$work/driver.log" && fail "the user could write in Program Files\\Linksift"
 echo "run: the installed driver works; Program Files\\Linksift is read-only for the user"
 
@@ -105,9 +99,9 @@ data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USE
 data+="/AppData/Local/Linksift"
 if [ "$CHECK_WINDOW_DATA_FOLDER" = yes ]; then
   start_display
-  pick_in_window "$folder\linksift.exe" "$work" "$(windows_path "$work/ссылки.txt")"
+  pick_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
   wait_for 20 test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
-  cmp -s "$data/urls.txt" "$work/expected.txt" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
+  cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
   import -window root "$shots/installed-window.png"
   close_window
   echo "window: urls.txt in %LOCALAPPDATA%\\Linksift; screenshot in $shots"
@@ -115,7 +109,7 @@ else
   echo "window: NOT CHECKED, the installed window's urls.txt in %LOCALAPPDATA%\\Linksift (off in this test)"
   # The user's urls.txt from earlier runs, which the uninstall must keep.
   as_tester mkdir -p "$data"
-  cp "$work/expected.txt" "$data/urls.txt"
+  cp "$expected" "$data/urls.txt"
 fi
 cp "$data/urls.txt" "$work/data-urls.txt"
 

@@ -7,11 +7,7 @@
 # usage: windows_zip_test.sh SOURCE_DIR BUILD_DIR VERSION_TEXT WINE SCREENSHOT_DIR
 set -euo pipefail
 src="$1" build="$2" version="$3" wine="$4" shots="$5"
-work="$(mktemp -d)"
 source "$src/tests/packaging/wine_lib.sh"
-trap wine_cleanup EXIT
-mkdir -p "$shots"
-rm -f "$shots/failure.png"
 
 "$src/packaging/windows/package.sh" "$build" "$work/package" >"$work/package.log" 2>&1 ||
   fail "package.sh failed: $(cat "$work/package.log")"
@@ -24,8 +20,7 @@ mkdir -p "$folder"
 python3 -m zipfile -e "$zip" "$folder"
 [ "${#folder}" -gt 300 ] || fail "the folder's path is only ${#folder} characters"
 make_prefix
-printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$folder/ссылки.txt"
-printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$work/expected.txt"
+cp "$input" "$folder/ссылки.txt"
 [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$folder"
 
 # The driver, named by its full path, on a file beside it.
@@ -35,15 +30,14 @@ count="$(on_wine "$driver" "$(windows_path "$folder/ссылки.txt")" \
   fail "linksift-extract failed: $(cat "$work/driver.log")"
 count="${count%$'\r'}"  # a Windows program's line end
 [ "$count" = 2 ] || fail "linksift-extract printed \"$count\", not 2"
-cmp -s "$folder/driver-urls.txt" "$work/expected.txt" ||
+cmp -s "$folder/driver-urls.txt" "$expected" ||
   fail "linksift-extract wrote: $(od -c "$folder/driver-urls.txt")"
 echo "driver: ran from the unpacked zip in a folder of ${#folder} characters"
 
 # The window: urls.txt beside the program.
 start_display
-cp "$folder/ссылки.txt" "$work/ссылки.txt"
-pick_in_window "$(windows_path "$folder/linksift.exe")" "$work" "$(windows_path "$work/ссылки.txt")"
+pick_in_window "$(windows_path "$folder/linksift.exe")" "$work" "$(windows_path "$input")"
 wait_for 20 test -s "$folder/urls.txt" || fail "no urls.txt beside the unpacked program"
-cmp -s "$folder/urls.txt" "$work/expected.txt" || fail "urls.txt holds: $(od -c "$folder/urls.txt")"
+cmp -s "$folder/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$folder/urls.txt")"
 import -window root "$shots/zip-window.png"
 echo "window: urls.txt beside the unpacked program; screenshot in $shots"

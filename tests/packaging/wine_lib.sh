@@ -1,7 +1,8 @@
-# Shared by the Windows package tests; source it. Wine runs as an ordinary
-# user (nobody when the tests run as root, who may write anywhere) in a fresh
-# prefix of the test's own, on a display of its own.
-# Needs: work (a private folder) and wine (its path).
+# Shared by the Windows package tests; source it with wine (its path) and
+# shots (a folder for screenshots) set. Wine runs as an ordinary user (nobody
+# when the tests run as root, who may write anywhere) in a fresh prefix of
+# the test's own, on a display of its own. Gives a private folder, work, with
+# a sample input and the urls.txt expected from it.
 
 fail() {
   echo "FAIL: $*" >&2
@@ -26,8 +27,6 @@ else
   as_tester() { "$@"; }
 fi
 
-prefix="$work/tester/prefix"
-pids=()
 wine_cleanup() {
   local pid server
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -106,3 +105,13 @@ close_window() {
     fail "the window did not close"
   wine_settle
 }
+
+work="$(mktemp -d)"
+prefix="$work/tester/prefix"
+pids=()
+trap wine_cleanup EXIT
+mkdir -p "$shots"
+rm -f "$shots/failure.png"
+input="$work/ссылки.txt" expected="$work/expected.txt"
+printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$input"
+printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$expected"
