@@ -22,6 +22,8 @@ BrandingText "Linksift ${VERSION}"
 
 !define PUBLISHER "Linksift"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift"
+; An update goes where the last install went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the Windows package tests; source it with wine (its path) and
 # shots (a folder for screenshots) set. Wine runs as an ordinary user (nobody
 # when the tests run as root, who may write anywhere) in a fresh prefix of
