@@ -32,7 +32,9 @@ wine_cleanup() {
   local pid server
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   if [ -d "$prefix" ]; then
+    # Ended before the next test starts, which then has the machine to itself.
     as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+    as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
     # The server's folder in /tmp, named in the prefix.
     server="$(cat "$prefix/wineserver" 2>/dev/null || true)"
     [[ "$server" != wine-* ]] || rm -rf "/tmp/$server"
