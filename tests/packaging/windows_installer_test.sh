@@ -20,8 +20,8 @@ openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Linksift test signer" -days
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.p12" \
   -passout pass:throwaway
 package() {
-  env LINKSIFT_SIGN_CERT="$work/cert.p12" "$@" "$src/packaging/windows/package.sh" "$build" \
-    "$work/package"
+  env -u LINKSIFT_SIGN_PASSWORD -u LINKSIFT_SIGN_TIMESTAMP_URL LINKSIFT_SIGN_CERT="$work/cert.p12" \
+    "$@" "$src/packaging/windows/package.sh" "$build" "$work/package"
 }
 package >"$work/package.log" 2>&1 && fail "signing went ahead without a password"
 grep -q 'needs both LINKSIFT_SIGN_CERT and LINKSIFT_SIGN_PASSWORD' "$work/package.log" ||

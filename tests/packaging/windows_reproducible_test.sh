@@ -12,8 +12,9 @@ rm -rf "$work"
 mkdir -p "$work"
 
 for copy in one two; do
-  LINKSIFT_WINDOWS_BUILD_DIR="$work/$copy/build" LINKSIFT_PACKAGE_DIR="$work/$copy/package" \
-    "$src/scripts/package" windows >"$work/$copy.log" 2>&1 ||
+  # Unsigned: a signature holds the time it was made.
+  env -u LINKSIFT_SIGN_CERT -u LINKSIFT_SIGN_PASSWORD LINKSIFT_WINDOWS_BUILD_DIR="$work/$copy/build" \
+    LINKSIFT_PACKAGE_DIR="$work/$copy/package" "$src/scripts/package" windows >"$work/$copy.log" 2>&1 ||
     fail "scripts/package windows failed: $(tail -20 "$work/$copy.log")"
 done
 [ "$(grep -c '^Unsigned: ' "$work/one.log")" = 1 ] ||
