@@ -6,6 +6,7 @@
 
 #include "extraction_error.h"
 #include "file_io_os.h"
+#include "long_path_win32.h"
 #include "utf16.h"
 
 namespace linksift {
@@ -40,16 +41,16 @@ std::error_code Failed(BOOL result) {
 }
 
 bool IsDirectory(const fs::path& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // The kind of object `path` names: a disk file, a pipe, a device such as NUL;
 // FILE_TYPE_UNKNOWN when it does not exist.
 DWORD KindOf(const fs::path& path) {
-  const HANDLE probe =
-      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE probe = ::CreateFileW(ExtendedPath(path).c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (probe == INVALID_HANDLE_VALUE) return FILE_TYPE_UNKNOWN;
   const DWORD kind = ::GetFileType(probe);
   ::CloseHandle(probe);
@@ -119,7 +120,7 @@ std::error_code OpenInput(const fs::path& path, bool cancellable, InputPtr& inpu
   // Share delete too, so that picking the output itself as the input still
   // lets the finished run replace it.
   input.reset(new Input);
-  input->file = ::CreateFileW(path.c_str(), GENERIC_READ,
+  input->file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (input->file == INVALID_HANDLE_VALUE) {
@@ -175,7 +176,7 @@ struct Output {
 
 void Release(Output* output) noexcept {
   if (output->file != INVALID_HANDLE_VALUE) ::CloseHandle(output->file);
-  if (!output->temporary.empty()) ::DeleteFileW(output->temporary.c_str());
+  if (!output->temporary.empty()) ::DeleteFileW(ExtendedPath(output->temporary).c_str());
   delete output;
 }
 
@@ -198,13 +199,13 @@ std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
 std::error_code OpenInPlace(Output& output, bool& ready) {
   ready = true;
   output.file =
-      ::CreateFileW(output.target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+      ::CreateFileW(ExtendedPath(output.target).c_str(), GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   return output.file == INVALID_HANDLE_VALUE ? LastError() : std::error_code();
 }
 
 std::error_code CheckWritable(Output& output) {
-  const DWORD attributes = ::GetFileAttributesW(output.target.c_str());
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(output.target).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     return SystemError(ERROR_ACCESS_DENIED);
   }
@@ -214,8 +215,8 @@ std::error_code CheckWritable(Output& output) {
 std::error_code CreateTemporary(Output& output) {
   return CreateUnderFreshName(output.target, [&](const fs::path& name) {
     const fs::path path = DirectoryOf(output.target) / name;
-    output.file = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    output.file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output.file == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
       return error == ERROR_FILE_EXISTS ? std::make_error_code(std::errc::file_exists)
@@ -261,7 +262,7 @@ std::error_code Close(Output& output) {
 }
 
 std::error_code PutInPlace(Output& output) {
-  if (!::MoveFileExW(output.temporary.c_str(), output.target.c_str(),
+  if (!::MoveFileExW(ExtendedPath(output.temporary).c_str(), ExtendedPath(output.target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return LastError();
   }

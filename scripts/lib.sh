@@ -17,6 +17,10 @@ PACKAGES=(
   dpkg-dev file lintian desktop-file-utils appstream man-db
   fuse python3-fusepy e2fsprogs procps
 )
+# The Windows programs, cross-built with MinGW-w64 (librsvg2-bin and icoutils
+# render the icon), and what makes the zip and installer from them.
+WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 librsvg2-bin icoutils)
+WINDOWS_PACKAGE_PACKAGES=(nsis osslsigncode python3 git)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -42,6 +46,12 @@ configure_and_build() {
   shift
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir"
+}
+
+# build_windows DIR: the Windows release programs, bin/linksift.exe and
+# cli/linksift-extract.exe in DIR.
+build_windows() {
+  configure_and_build "$1" --preset windows
 }
 
 # The release build that the run and package commands share.

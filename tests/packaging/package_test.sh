@@ -57,7 +57,7 @@ mkdir -p "$shots"
 rm -f "$shots/package-failure.png"
 
 # --- The package and what it holds -------------------------------------------
-"$src/scripts/package" >"$work/package.log" 2>&1 || fail "scripts/package failed: $(tail -20 "$work/package.log")"
+"$src/scripts/package" debian >"$work/package.log" 2>&1 || fail "scripts/package failed: $(tail -20 "$work/package.log")"
 deb="$src/build/package/linksift_${version}-1_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "no $deb: $(ls "$src/build/package")"
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Reads the icon, the version block and the manifest back from linksift.exe.
-# usage: resources_test.sh EXE ICO VERSION_TEXT NUMERIC_VERSION (e.g. 1,0,0,2)
+# usage: resources_test.sh EXE ICO VERSION_TEXT NUMERIC_VERSION (e.g. 1,0,0,2) LICENSE
 set -euo pipefail
-exe="$1" ico="$2" version="$3" numeric="$4"
+exe="$1" ico="$2" version="$3" numeric="$4" license="$5"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -36,14 +36,21 @@ for key in FileVersion ProductVersion; do
   value="$(text_of "$key")"
   [ "$value" = "$version" ] || fail "$key is \"$value\", not \"$version\""
 done
-[[ "$(text_of LegalCopyright)" == Copyright*", MIT License" ]] ||
-  fail "LegalCopyright is \"$(text_of LegalCopyright)\", not the licence's copyright line"
+copyright="$(grep -m1 '^Copyright ' "$license")"
+[ "$(text_of LegalCopyright)" = "$copyright, MIT License" ] ||
+  fail "LegalCopyright is \"$(text_of LegalCopyright)\", not \"$copyright, MIT License\" from the licence"
+for pair in CompanyName=Linksift OriginalFilename=linksift.exe ProductName=Linksift; do
+  value="$(text_of "${pair%%=*}")"
+  [ "$value" = "${pair#*=}" ] || fail "${pair%%=*} is \"$value\", not \"${pair#*=}\""
+done
 
-# The manifest: the same version, per-monitor dpi awareness and common controls 6.
+# The manifest: the same version, per-monitor dpi awareness, long paths and common controls 6.
 wrestool -x --raw --type=24 -o "$work/manifest.xml" "$exe"
 grep -q "name=\"Linksift\" version=\"${numeric//,/.}\"" "$work/manifest.xml" ||
   fail "manifest version is not ${numeric//,/.}"
 grep -q 'PerMonitorV2' "$work/manifest.xml" || fail "manifest lacks PerMonitorV2"
+# Names past MAX_PATH work on a system that allows them (the file layer's \\?\ covers the rest).
+grep -q '<longPathAware [^>]*>true</longPathAware>' "$work/manifest.xml" || fail "manifest lacks longPathAware"
 grep -q 'Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$work/manifest.xml" ||
   grep -q 'name="Microsoft.Windows.Common-Controls"' "$work/manifest.xml" || fail "manifest lacks common controls 6"
 

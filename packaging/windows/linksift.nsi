@@ -1,0 +1,93 @@
+; The Linksift installer: per machine, into Program Files\Linksift, with a
+; Start menu shortcut and an entry in Apps & Features; /S installs silently.
+; package.sh defines VERSION (1.00.0002), VERSION_NUMBERS (1.0.0.2),
+; COPYRIGHT, STAGE (the files to install), ICON, OUTFILE and, to sign the
+; uninstaller it writes, SIGN (a command taking the file's name).
+; A 64-bit installer for 64-bit programs: it lands in the real Program Files
+; and the registry's 64-bit view without redirection.
+Target amd64-unicode
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+Name "Linksift"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Linksift"
+BrandingText "Linksift ${VERSION}"
+!ifdef SIGN
+  !uninstfinalize '${SIGN} "%1"'
+!endif
+
+!include MUI2.nsh
+!include FileFunc.nsh
+
+!define PUBLISHER "Linksift"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift"
+; An update goes where the last install went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION StartLinksift
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+; The program speaks Russian; the installer follows the system's language.
+!insertmacro MUI_LANGUAGE "Russian"
+!insertmacro MUI_LANGUAGE "English"
+
+VIProductVersion "${VERSION_NUMBERS}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Linksift"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}, MIT License"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Linksift Setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "linksift-${VERSION}-setup.exe"
+
+; Started through Explorer, the program runs as the signed-in user rather
+; than with the installer's administrator rights.
+Function StartLinksift
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\linksift.exe"'
+FunctionEnd
+
+Section
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "${STAGE}/linksift.exe"
+  File "${STAGE}/linksift-extract.exe"
+  File "${STAGE}/README.txt"
+  File "${STAGE}/LICENSE.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Linksift.lnk" "$INSTDIR\linksift.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Linksift"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\linksift.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; In KiB, as Apps & Features reads it.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section Uninstall
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Linksift.lnk"
+  Delete "$INSTDIR\linksift.exe"
+  Delete "$INSTDIR\linksift-extract.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Only once empty: whatever else is there is the user's.
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The installer as a user meets it: made from the build by package.sh and
+# signed with a throwaway certificate, installed silently under Wine as an
+# ordinary user, checked (files, signatures, Start menu shortcut, uninstall
+# key), its driver run once, then the program folder made read-only as
+# Program Files is on Windows, and uninstalled silently: nothing of it is
+# left, and the user's urls.txt in %LOCALAPPDATA%\Linksift stays.
+# usage: windows_installer_test.sh SOURCE_DIR BUILD_DIR VERSION_TEXT WINE SCREENSHOT_DIR
+set -euo pipefail
+src="$1" build="$2" version="$3" wine="$4" shots="$5"
+source "$src/tests/packaging/wine_lib.sh"
+
+# Turn on once the installed window writes urls.txt to %LOCALAPPDATA%\Linksift
+# when its own folder is read-only.
+readonly CHECK_WINDOW_DATA_FOLDER=no
+
+# --- Signed packages ---------------------------------------------------------
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Linksift test signer" -days 2 \
+  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.p12" \
+  -passout pass:throwaway
+package() {
+  env -u LINKSIFT_SIGN_PASSWORD -u LINKSIFT_SIGN_TIMESTAMP_URL LINKSIFT_SIGN_CERT="$work/cert.p12" \
+    "$@" "$src/packaging/windows/package.sh" "$build" "$work/package"
+}
+package >"$work/package.log" 2>&1 && fail "signing went ahead without a password"
+grep -q 'needs both LINKSIFT_SIGN_CERT and LINKSIFT_SIGN_PASSWORD' "$work/package.log" ||
+  fail "no clear word on the missing password: $(cat "$work/package.log")"
+package LINKSIFT_SIGN_PASSWORD=throwaway >"$work/package.log" 2>&1 ||
+  fail "package.sh failed: $(cat "$work/package.log")"
+! grep -q Unsigned "$work/package.log" || fail "signed packages reported as unsigned"
+setup="$work/package/linksift-$version-setup.exe"
+python3 -m zipfile -e "$work/package/linksift-$version-win64.zip" "$work/unzipped"
+
+signed() {
+  osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 &&
+    grep -q 'Subject: /CN=Linksift test signer' "$work/verify.log" ||
+    fail "$1 has no valid signature: $(tail -5 "$work/verify.log")"
+}
+for file in "$setup" "$work/unzipped/linksift.exe" "$work/unzipped/linksift-extract.exe"; do
+  signed "$file"
+done
+echo "signing: installer and both programs signed"
+
+# --- Install -----------------------------------------------------------------
+make_prefix
+installed="$prefix/drive_c/Program Files/Linksift"
+shortcut="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Linksift.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift'
+# What the install may touch, to see that the uninstall leaves it as it was.
+state() { (cd "$prefix/drive_c" && find "Program Files" ProgramData users | sort); }
+state >"$work/before.txt"
+
+on_wine "$(windows_path "$setup")" /S || fail "the silent install failed"
+wine_settle
+[ -d "$installed" ] || fail "nothing in Program Files\\Linksift"
+[ "$(ls "$installed" | sort | tr '\n' ' ')" = \
+  "LICENSE.txt README.txt linksift-extract.exe linksift.exe uninstall.exe " ] ||
+  fail "installed: $(ls "$installed")"
+for program in linksift.exe linksift-extract.exe; do
+  cmp -s "$installed/$program" "$work/unzipped/$program" || fail "$program differs from the zip's"
+done
+signed "$installed/uninstall.exe"
+[ -s "$shortcut" ] || fail "no Start menu shortcut"
+LC_ALL=C grep -aq 'Linksift\\linksift.exe' "$shortcut" || fail "the shortcut leads elsewhere"
+
+# reg query prints "    NAME    TYPE    VALUE" lines.
+on_wine reg query "$key" >"$work/key.txt" 2>&1 || fail "no uninstall key: $(cat "$work/key.txt")"
+value() { awk -v name="$1" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print }' "$work/key.txt" | tr -d '\r'; }
+expect_value() { [ "$(value "$1")" = "$2" ] || fail "$1 is \"$(value "$1")\", not \"$2\""; }
+expect_value DisplayName Linksift
+expect_value DisplayVersion "$version"
+expect_value Publisher Linksift
+expect_value DisplayIcon 'C:\Program Files\Linksift\linksift.exe,0'
+expect_value UninstallString '"C:\Program Files\Linksift\uninstall.exe"'
+size_kib=$(($(value EstimatedSize)))
+files_kib=$(($(cat "$installed"/* | wc -c) / 1024))
+((size_kib >= files_kib - 8 && size_kib <= files_kib + 8)) ||
+  fail "EstimatedSize is $size_kib KiB, the files $files_kib KiB"
+echo "install: files, signed uninstaller, shortcut and uninstall key ($size_kib KiB) in place"
+
+# --- Run ---------------------------------------------------------------------
+mkdir "$work/out"
+[ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$work/out"
+folder='C:\Program Files\Linksift'
+driver="$folder\linksift-extract.exe"
+count="$(on_wine "$driver" "$(windows_path "$input")" "$(windows_path "$work/out/urls.txt")" \
+  2>"$work/driver.log")" || fail "the installed linksift-extract failed: $(cat "$work/driver.log")"
+[ "${count%$'\r'}" = 2 ] || fail "the installed linksift-extract printed \"$count\", not 2"
+cmp -s "$work/out/urls.txt" "$expected" || fail "it wrote: $(od -c "$work/out/urls.txt")"
+
+# Program Files as on Windows: the user cannot write there.
+chmod a-w "$installed"
+on_wine "$driver" "$(windows_path "$input")" "$folder\urls.txt" \
+  >/dev/null 2>"$work/driver.log" && fail "the user could write in Program Files\\Linksift"
+echo "run: the installed driver works; Program Files\\Linksift is read-only for the user"
+
+data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USERNAME%' | tr -d '\r')"
+data+="/AppData/Local/Linksift"
+if [ "$CHECK_WINDOW_DATA_FOLDER" = yes ]; then
+  start_display
+  pick_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
+  wait_for 20 test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
+  cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
+  import -window root "$shots/installed-window.png"
+  close_window
+  echo "window: urls.txt in %LOCALAPPDATA%\\Linksift; screenshot in $shots"
+else
+  echo "window: NOT CHECKED, the installed window's urls.txt in %LOCALAPPDATA%\\Linksift (off in this test)"
+  # The user's urls.txt from earlier runs, which the uninstall must keep.
+  as_tester mkdir -p "$data"
+  cp "$expected" "$data/urls.txt"
+fi
+cp "$data/urls.txt" "$work/data-urls.txt"
+
+# --- Uninstall ---------------------------------------------------------------
+chmod u+w "$installed"  # the uninstaller runs as an administrator on Windows
+on_wine "$folder\uninstall.exe" /S || fail "the silent uninstall failed"
+wine_settle  # it runs on from a copy of itself in the temporary folder
+[ ! -e "$installed" ] || fail "left in Program Files\\Linksift: $(ls -A "$installed")"
+[ ! -e "$shortcut" ] || fail "the Start menu shortcut is left"
+on_wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall key is left"
+cmp -s "$data/urls.txt" "$work/data-urls.txt" || fail "the uninstall took the user's urls.txt"
+# Beyond the temporary folders and the user's data folder.
+state | diff "$work/before.txt" - | grep '^[<>]' |
+  grep -Ev '/Temp(/|$)|/AppData/Local/Linksift(/urls.txt)?$' >"$work/changes.txt" || true
+[ ! -s "$work/changes.txt" ] || fail "the uninstall left changes: $(cat "$work/changes.txt")"
+echo "uninstall: nothing left; the user's urls.txt kept"

@@ -1,0 +1,120 @@
+# shellcheck shell=bash
+# Shared by the Windows package tests; source it with wine (its path) and
+# shots (a folder for screenshots) set. Wine runs as an ordinary user (nobody
+# when the tests run as root, who may write anywhere) in a fresh prefix of
+# the test's own, on a display of its own. Gives a private folder, work, with
+# a sample input and the urls.txt expected from it.
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${DISPLAY:-}" ] && [ -n "${shots:-}" ] && import -window root "$shots/failure.png" 2>/dev/null
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# as_tester COMMAND...: as the user Wine runs as.
+if [ "$(id -u)" -eq 0 ]; then
+  as_tester() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+else
+  as_tester() { "$@"; }
+fi
+
+wine_cleanup() {
+  local pid server
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if [ -d "$prefix" ]; then
+    # Ended before the next test starts, which then has the machine to itself.
+    as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+    as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
+    # The server's folder in /tmp, named in the prefix.
+    server="$(cat "$prefix/wineserver" 2>/dev/null || true)"
+    [[ "$server" != wine-* ]] || rm -rf "/tmp/$server"
+  fi
+  chmod -R u+w "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+
+# A new prefix, made by the tester, so that its profile folders are the
+# tester's own (a copy of another user's lacks them), in a home of its own.
+make_prefix() {
+  chmod 755 "$work"
+  # Wine makes a prefix only in a folder of the user's own.
+  mkdir -p "$work/tester/home"
+  [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$work/tester"
+  on_wine wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed: $(cat "$work/wineboot.log")"
+  wine_settle
+}
+
+# on_wine PROGRAM ARGS...: runs a Windows program as the tester. The menu
+# builder stays off: it would put Linux desktop entries in the home folder.
+on_wine() {
+  as_tester env HOME="$work/tester/home" WINEPREFIX="$prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" "$wine" "$@"
+}
+
+# Waits until every program in the prefix has ended.
+wine_settle() {
+  as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -w
+}
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+start_display() {
+  local display=99
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+  done
+  Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  export DISPLAY=":$display"
+  wait_for 20 xdpyinfo || fail "Xvfb did not start"
+}
+
+# pick_in_window PROGRAM FOLDER NAME: starts the window program (a Windows
+# path) in FOLDER, presses Command1 and picks NAME (a Windows path, or a
+# name in FOLDER, where the Open dialog opens) as a user would type it. The
+# window stays open: close_window closes it.
+pick_in_window() {
+  local program="$1" folder="$2" name="$3" dialog
+  (cd "$folder" && on_wine "$program" >"$work/window.log" 2>&1) &
+  pids+=($!)
+  window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
+    fail "no window titled Linksift from $program"
+  xdotool windowfocus --sync "$window"
+  xdotool key Return  # Command1 holds the focus
+  dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
+    fail "no Open dialog titled Открытие файла"
+  xdotool windowfocus --sync "$dialog"
+  xdotool type --delay 15 "$name"
+  xdotool key Return
+  wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" ||
+    fail "the dialog stayed"
+}
+
+# Closes the window as a user would (Alt+F4) and waits for its program to end.
+close_window() {
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+F4
+  wait_for 20 bash -c "! xdotool search --onlyvisible --name '^Linksift$'" ||
+    fail "the window did not close"
+  wine_settle
+}
+
+work="$(mktemp -d)"
+prefix="$work/tester/prefix"
+pids=()
+trap wine_cleanup EXIT
+mkdir -p "$shots"
+rm -f "$shots/failure.png"
+input="$work/ссылки.txt" expected="$work/expected.txt"
+printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$input"
+printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$expected"
