@@ -11,6 +11,11 @@ inline constexpr std::string_view kWindowTitle = "Linksift";
 inline constexpr std::string_view kCommand1Text = "Открыть файл...";
 inline constexpr std::string_view kDialogTitle = "Открытие файла";
 inline constexpr std::string_view kDialogFilter = "Текстовые файлы (*.txt)|*.txt";
+// What screen readers call Label1 and the progress bar (Command1 goes by its
+// text), and the label's one menu command.
+inline constexpr std::string_view kLabel1AccessibleName = "Результат";
+inline constexpr std::string_view kProgressAccessibleName = "Ход обработки";
+inline constexpr std::string_view kCopyText = "Копировать";
 
 // Paths up to this many characters show in full in Label1.
 inline constexpr int kLongestPathShown = 120;
