@@ -160,6 +160,14 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (LOWORD(wparam) == kCommand1Id || LOWORD(wparam) == IDOK) controller_->PressCommand1();
       if (LOWORD(wparam) == IDCANCEL) controller_->Cancel();
       return 0;
+    // The label, an edit control, asks for these as it would in a dialog box:
+    // Enter goes to Command1, Tab to the next control.
+    case DM_GETDEFID:
+      return MAKELRESULT(kCommand1Id, DC_HASDEFID);
+    case WM_NEXTDLGCTL:
+      ::SetFocus(lparam != 0 ? reinterpret_cast<HWND>(wparam)
+                             : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wparam != 0));
+      return 0;
     case kRunTask: {
       const std::unique_ptr<BackgroundRun::Task> task(
           reinterpret_cast<BackgroundRun::Task*>(lparam));
