@@ -64,7 +64,7 @@ MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
 
 void MessageLabel::SetText(const std::string& text) {
   text_ = text;
-  setFont(fitted_font_);
+  if (fitted_font_) setFont(*fitted_font_);
   ShrinkToFit();
   Refresh();
   // Screen readers hear the real text, not its break points.

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QString>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "text_label.h"
@@ -43,7 +44,8 @@ class MessageLabel final : public QLabel, public TextLabel {
   void ShrinkToFit();
 
   std::string text_;
-  QFont fitted_font_;
+  // What FitFont chose; each text starts from it.
+  std::optional<QFont> fitted_font_;
 };
 
 }  // namespace linksift
