@@ -8,8 +8,9 @@
 
 namespace linksift {
 
-std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog) {
-  return dialog.Show(std::string(kDialogTitle), std::string(kDialogFilter));
+std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog,
+                                                 const std::filesystem::path& start_folder) {
+  return dialog.Show(std::string(kDialogTitle), std::string(kDialogFilter), start_folder);
 }
 
 RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,

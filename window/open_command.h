@@ -33,10 +33,11 @@ struct RunOutcome {
 // The open command comes in three steps, so that a front end can run the
 // middle one on a thread of its own (see run_controller.h):
 //
-// 1. On the window's thread: shows the dialog with its title and filter.
-//    Returns the chosen file, or nothing when the dialog was cancelled (then
-//    the command ends here).
-std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog);
+// 1. On the window's thread: shows the dialog with its title and filter, in
+//    `start_folder` (empty: the user's home folder). Returns the chosen file,
+//    or nothing when the dialog was cancelled (then the command ends here).
+std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog,
+                                                 const std::filesystem::path& start_folder = {});
 
 // 2. On any thread: extracts the links of `input` into `program_directory`
 //    (UTF-8) + OutputFileName. `on_progress` (may be empty) is called on the

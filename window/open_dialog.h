@@ -13,10 +13,12 @@ class OpenDialog {
   virtual ~OpenDialog() = default;
 
   // Shows the dialog modally under `title`, listing the files `filter` names
-  // (descriptions and their patterns, alternating, joined by "|"). Returns
+  // (descriptions and their patterns, alternating, joined by "|"), in
+  // `start_folder`, or in the user's home folder when that is empty. Returns
   // once the user has closed it: the chosen file, or nothing when cancelled.
   virtual std::optional<std::filesystem::path> Show(const std::string& title,
-                                                    const std::string& filter) = 0;
+                                                    const std::string& filter,
+                                                    const std::filesystem::path& start_folder) = 0;
 };
 
 }  // namespace linksift

@@ -23,9 +23,11 @@ void RunController::PressCommand1() {
   if (asking_ || run_.running()) return;
   // The dialog's modal loop may deliver another press meanwhile.
   asking_ = true;
-  std::optional<std::filesystem::path> input = AskForInput(*dialog_);
+  std::optional<std::filesystem::path> input = AskForInput(*dialog_, last_folder_);
   asking_ = false;
-  if (input) StartRun(std::move(*input));
+  if (!input) return;
+  last_folder_ = input->parent_path();
+  StartRun(std::move(*input));
 }
 
 void RunController::Cancel() {

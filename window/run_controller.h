@@ -28,7 +28,8 @@ struct WindowQueue {
 };
 
 // What Form1 does, whatever toolkit draws it: the instructions at start-up;
-// on a press of Command1 the Open dialog, then a run off the window's thread
+// on a press of Command1 the Open dialog (in the folder of the file chosen
+// last), then a run off the window's thread
 // with Command1 disabled, a progress bar in Label1's place once it has lasted
 // kProgressDelay, and at its end the result in Label1 or an error report. One
 // run at a time; Esc cancels it; closing the window cancels it and waits.
@@ -67,6 +68,9 @@ class RunController {
   std::string program_directory_;
   WindowQueue queue_;
   bool asking_ = false;
+  // The next dialog opens where the last file was chosen; the first one in
+  // the user's home folder. Kept for this session only.
+  std::filesystem::path last_folder_;
   // Tells a delayed reveal which run it was meant for.
   unsigned run_number_ = 0;
   bool progress_shown_ = false;

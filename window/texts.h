@@ -11,8 +11,14 @@ inline constexpr std::string_view kWindowTitle = "Linksift";
 inline constexpr std::string_view kCommand1Text = "Открыть файл...";
 inline constexpr std::string_view kDialogTitle = "Открытие файла";
 inline constexpr std::string_view kDialogFilter = "Текстовые файлы (*.txt)|*.txt";
+// What screen readers call Label1 and the progress bar (Command1 goes by its
+// text), and the label's one menu command.
+inline constexpr std::string_view kLabel1AccessibleName = "Результат";
+inline constexpr std::string_view kProgressAccessibleName = "Ход обработки";
+inline constexpr std::string_view kCopyText = "Копировать";
 
-// Paths up to this many characters show in full in Label1.
+// Paths up to this many characters show in full in Label1 at its fitted font;
+// a longer one gets smaller letters.
 inline constexpr int kLongestPathShown = 120;
 
 // Appended to ProgramDirectory, separator included, to name the output file.
@@ -29,7 +35,7 @@ std::string BuildInstructionText();
 // CR LF between them and none after the last. UTF-8.
 std::string BuildResultText(LinkCount count, std::string_view output_path);
 
-// The widest result text Label1 has to hold in full: the largest count and a
+// The widest result text Label1 holds at its fitted font: the largest count and a
 // path of kLongestPathShown wide letters. Front ends size the label's font by it.
 std::string LongestResultText();
 

@@ -61,12 +61,13 @@ capture_stable() {
   mv "$probe" "$out"
 }
 
-# bar_in_place_of_label WINDOW: Label1 spans x 12..349, y 48..161 of the
-# window at 96 dpi; while a run lasts the bar stands along its top edge and
-# the rest shows nothing but the background. Leaves the picture in
-# $work/probe.png.
+# bar_in_place_of_label WINDOW [LEFT TOP]: Label1 spans x 12..349, y 48..161
+# of the client area at 96 dpi, which starts at LEFT, TOP of the window
+# (default 0 0); while a run lasts the bar stands along its top edge and the
+# rest shows nothing but the background. Leaves the picture in $work/probe.png.
 bar_in_place_of_label() {
+  local x=$((12 + ${2:-0})) y=$((48 + ${3:-0}))
   import -window "$1" "$work/probe.png" 2>/dev/null || return 1
-  [ "$(convert "$work/probe.png" -crop 337x80+12+80 +repage -format %k info:)" = "1" ] &&
-    (($(convert "$work/probe.png" -crop 337x19+12+49 +repage -format %k info:) > 2))
+  [ "$(convert "$work/probe.png" -crop "337x80+$x+$((y + 32))" +repage -format %k info:)" = "1" ] &&
+    (($(convert "$work/probe.png" -crop "337x19+$x+$((y + 1))" +repage -format %k info:) > 2))
 }

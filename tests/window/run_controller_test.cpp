@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "background_run.h"
 #include "fakes.h"
@@ -103,6 +104,27 @@ TEST_F(RunControllerTest, CancelledDialogStartsNothing) {
   EXPECT_FALSE(controller_->running());
   EXPECT_TRUE(view_.command1_enabled);
   ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, DialogStartsAtHomeThenWhereTheLastFileWasChosen) {
+  const std::filesystem::path other = dir_ / "другая папка";
+  std::filesystem::create_directory(other);
+  WriteFile(other / "b.txt", "http://b/\r\n");
+  WriteFile(dir_ / "a.txt", "http://a/\r\n");
+
+  PressOn(dir_ / "a.txt");
+  ASSERT_TRUE(WaitForTheEnd());
+  dialog_->answer.reset();  // a cancel moves nowhere
+  controller_->PressCommand1();
+  PressOn(other / "b.txt");
+  ASSERT_TRUE(WaitForTheEnd());
+  PressOn(dir_ / "missing.txt");  // a failed run still tells where the user was
+  ASSERT_TRUE(WaitForTheEnd());
+  dialog_->answer.reset();
+  controller_->PressCommand1();
+
+  const std::vector<std::filesystem::path> expected = {{}, dir_, dir_, other, dir_};
+  EXPECT_EQ(dialog_->start_folders, expected) << "empty: the user's home folder";
 }
 
 TEST_F(RunControllerTest, PressWhileTheDialogIsUpIsIgnored) {

@@ -38,6 +38,8 @@ int RunLinksift(int argc, char** argv) {
 
   Form1 form(QCoreApplication::applicationDirPath().toStdString());
   form.show();
+  // Without a window manager nobody else gives it the keyboard.
+  form.activateWindow();
   return app.exec();
 }
 

@@ -60,6 +60,7 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
                    kLabel1SmallestFont);
 
   progress_bar_->setObjectName("ProgressBar");
+  progress_bar_->setAccessibleName(FromUtf8(kProgressAccessibleName));
   progress_bar_->setGeometry(Pixels(kProgressBarBox));
   progress_bar_->hide();
 
@@ -69,6 +70,11 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
 void Form1::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && controller_.running()) {
     controller_.Cancel();
+    return;
+  }
+  // Enter from the label, which has no use for it.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && command1_->isEnabled()) {
+    command1_->click();
     return;
   }
   QWidget::keyPressEvent(event);

@@ -1,9 +1,18 @@
 #include "message_label.h"
 
+#include <QAccessible>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+
+#include "texts.h"
 
 namespace linksift {
 namespace {
@@ -43,16 +52,69 @@ QString BreakWideWords(const QString& text, const QFontMetrics& metrics, int wid
 
 MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
   setObjectName("Label1");
+  setAccessibleName(QString::fromUtf8(kLabel1AccessibleName));
   // Paths may hold anything, '<' included: never read them as markup.
   setTextFormat(Qt::PlainText);
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  setFocusPolicy(Qt::NoFocus);
+  // The result is there to be copied; Tab reaches it after Command1.
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void MessageLabel::SetText(const std::string& text) {
   text_ = text;
+  if (fitted_font_) setFont(*fitted_font_);
+  ShrinkToFit();
   Refresh();
+  // Screen readers hear the real text, not its break points.
+  setAccessibleDescription(Plain(text));
+  QAccessibleEvent changed(this, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&changed);
+  QAccessibleEvent alert(this, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
+}
+
+QString MessageLabel::SelectedPlainText() const {
+  QString text = selectedText().remove(kZeroWidthSpace);
+  // Rows come back as paragraphs.
+  text.replace(QChar::ParagraphSeparator, u'\n');
+  return text;
+}
+
+void MessageLabel::ShrinkToFit() {
+  // A result longer than the label was sized for: smaller letters, never cut.
+  QFont font = this->font();
+  for (int size = font.pixelSize() - 1; size >= 1 && !Fits(text_); --size) {
+    font.setPixelSize(size);
+    setFont(font);
+  }
+}
+
+// The break points are for drawing only: what is copied is the real text.
+void MessageLabel::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy) && hasSelectedText()) {
+    QGuiApplication::clipboard()->setText(SelectedPlainText());
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void MessageLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (hasSelectedText() && clipboard->supportsSelection()) {
+    clipboard->setText(SelectedPlainText(), QClipboard::Selection);
+  }
+}
+
+void MessageLabel::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copy = menu.addAction(QString::fromUtf8(kCopyText));
+  copy->setEnabled(hasSelectedText());
+  connect(copy, &QAction::triggered, this,
+          [this] { QGuiApplication::clipboard()->setText(SelectedPlainText()); });
+  menu.exec(event->globalPos());
 }
 
 bool MessageLabel::Fits(const std::string& text) const {
@@ -69,9 +131,12 @@ void MessageLabel::FitFont(std::initializer_list<std::string> texts, int largest
     font.setPixelSize(size);
     setFont(font);
     if (std::all_of(texts.begin(), texts.end(), [this](const auto& t) { return Fits(t); })) {
-      return;
+      break;
     }
   }
+  fitted_font_ = font;
+  ShrinkToFit();
+  Refresh();
 }
 
 void MessageLabel::changeEvent(QEvent* event) {
@@ -84,12 +149,16 @@ void MessageLabel::resizeEvent(QResizeEvent* event) {
   Refresh();
 }
 
-QString MessageLabel::DisplayText(const std::string& text) const {
+QString MessageLabel::Plain(const std::string& text) {
   QString shown = QString::fromUtf8(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   // A final line end closes the last row; it opens no further one.
   if (shown.endsWith(u'\n')) shown.chop(1);
-  return BreakWideWords(shown, fontMetrics(), contentsRect().width());
+  return shown;
+}
+
+QString MessageLabel::DisplayText(const std::string& text) const {
+  return BreakWideWords(Plain(text), fontMetrics(), contentsRect().width());
 }
 
 }  // namespace linksift

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QString>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "text_label.h"
@@ -11,7 +12,9 @@ namespace linksift {
 
 // Label1: plain text, wrapped, from the top left. Each CR LF line shows on a
 // row of its own and a word too wide for the label (a long path) wraps inside
-// itself; Text() still gives back exactly what was set.
+// itself; a text too long for the label at its fitted font gets smaller
+// letters. Text() still gives back exactly what was set, and so do copying
+// and the label's accessible description.
 class MessageLabel final : public QLabel, public TextLabel {
  public:
   explicit MessageLabel(QWidget* parent = nullptr);
@@ -24,16 +27,25 @@ class MessageLabel final : public QLabel, public TextLabel {
   // Picks the largest pixel size, from `largest` down to `smallest`, at which
   // every one of `texts` fits; condensed letters where the system has them.
   void FitFont(std::initializer_list<std::string> texts, int largest, int smallest);
+  // The selection as the user means it: without the drawing's break points.
+  QString SelectedPlainText() const;
 
  protected:
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  static QString Plain(const std::string& text);
   QString DisplayText(const std::string& text) const;
   void Refresh() { setText(DisplayText(text_)); }
+  void ShrinkToFit();
 
   std::string text_;
+  // What FitFont chose; each text starts from it.
+  std::optional<QFont> fitted_font_;
 };
 
 }  // namespace linksift

@@ -1,5 +1,6 @@
 #include "qt_open_dialog.h"
 
+#include <QDir>
 #include <QFile>
 
 #include "dialog_filter.h"
@@ -19,19 +20,25 @@ QStringList QtNameFilters(const std::string& filter) {
   return filters;
 }
 
-QtOpenDialog::QtOpenDialog(QWidget* parent) : dialog_(std::make_unique<QFileDialog>(parent)) {
-  dialog_->setObjectName("CD1");
-  dialog_->setAcceptMode(QFileDialog::AcceptOpen);
-  dialog_->setFileMode(QFileDialog::ExistingFile);
-}
-
 std::optional<std::filesystem::path> QtOpenDialog::Show(const std::string& title,
-                                                        const std::string& filter) {
-  dialog_->setWindowTitle(QString::fromStdString(title));
-  dialog_->setNameFilters(QtNameFilters(filter));
-  if (dialog_->exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog_->selectedFiles();
-  if (files.isEmpty()) return std::nullopt;
+                                                        const std::string& filter,
+                                                        const std::filesystem::path& start_folder) {
+  QFileDialog dialog(parent_);
+  dialog.setObjectName("CD1");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setWindowTitle(QString::fromStdString(title));
+  dialog.setNameFilters(QtNameFilters(filter));
+  dialog.setDirectory(start_folder.empty() ? QDir::homePath()
+                                           : QFile::decodeName(start_folder.string().c_str()));
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  const QStringList files = dialog.selectedFiles();
+  // Without a window manager nobody hands the keyboard back to the window.
+  if (parent_ != nullptr) {
+    parent_->window()->raise();
+    parent_->window()->activateWindow();
+  }
+  if (!accepted || files.isEmpty()) return std::nullopt;
   // The name's bytes as the file system holds them.
   return std::filesystem::path(QFile::encodeName(files.first()).toStdString());
 }

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QStringList>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,17 +15,18 @@ namespace linksift {
 // description already ends with them (Qt takes the patterns from there).
 QStringList QtNameFilters(const std::string& filter);
 
-// CD1 as a QFileDialog for one existing file. One dialog serves every press,
-// so it opens where the user last was.
+// CD1 as a QFileDialog for one existing file, made anew for each press: a
+// dialog kept between presses kept its name completer's popup too, which
+// stayed on screen and held the keyboard after Enter.
 class QtOpenDialog final : public OpenDialog {
  public:
-  explicit QtOpenDialog(QWidget* parent);
+  explicit QtOpenDialog(QWidget* parent) : parent_(parent) {}
 
-  std::optional<std::filesystem::path> Show(const std::string& title,
-                                            const std::string& filter) override;
+  std::optional<std::filesystem::path> Show(const std::string& title, const std::string& filter,
+                                            const std::filesystem::path& start_folder) override;
 
  private:
-  std::unique_ptr<QFileDialog> dialog_;
+  QWidget* parent_;
 };
 
 }  // namespace linksift

@@ -68,7 +68,6 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
 Form1::~Form1() {
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
   ::DeleteObject(button_font_);
-  ::DeleteObject(label_font_);
 }
 
 void Form1::Create(HINSTANCE instance) {
@@ -103,10 +102,14 @@ void Form1::CreateControls(HINSTANCE instance) {
   };
   command1_ = child(L"BUTTON", Widen(kCommand1Text).c_str(),
                     WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1Id);
-  const HWND label =
-      child(L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_EDITCONTROL | SS_NOPREFIX, kLabel1Id);
+  // An edit control, so that the result can be selected and copied; Tab
+  // reaches it after Command1.
+  const HWND label = child(
+      L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY, kLabel1Id);
   label1_ = std::make_unique<StaticLabel>(label);
-  progress_ = child(PROGRESS_CLASSW, L"", PBS_SMOOTH, kProgressId);
+  // Its text is what screen readers call it.
+  progress_ =
+      child(PROGRESS_CLASSW, Widen(kProgressAccessibleName).c_str(), PBS_SMOOTH, kProgressId);
   ::SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
 }
 
@@ -125,10 +128,8 @@ void Form1::Layout(UINT dpi) {
   button_font_ = ::CreateFontIndirectW(&face);
   ::SendMessageW(command1_, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), TRUE);
   // The default size does not fit the instructions; pick the largest that does.
-  ::DeleteObject(label_font_);
-  label_font_ = label1_->FitFont(face, dpi, kLabel1LargestFont, kLabel1SmallestFont,
-                                 {BuildInstructionText(), LongestResultText()});
-  ::SendMessageW(label1_->control(), WM_SETFONT, reinterpret_cast<WPARAM>(label_font_), TRUE);
+  label1_->FitFont(face, dpi, kLabel1LargestFont, kLabel1SmallestFont,
+                   {BuildInstructionText(), LongestResultText()});
 }
 
 bool Form1::PreTranslate(MSG& message) {
@@ -158,6 +159,14 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       // Enter arrives as IDOK through the dialog keys.
       if (LOWORD(wparam) == kCommand1Id || LOWORD(wparam) == IDOK) controller_->PressCommand1();
       if (LOWORD(wparam) == IDCANCEL) controller_->Cancel();
+      return 0;
+    // The label, an edit control, asks for these as it would in a dialog box:
+    // Enter goes to Command1, Tab to the next control.
+    case DM_GETDEFID:
+      return MAKELRESULT(kCommand1Id, DC_HASDEFID);
+    case WM_NEXTDLGCTL:
+      ::SetFocus(lparam != 0 ? reinterpret_cast<HWND>(wparam)
+                             : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wparam != 0));
       return 0;
     case kRunTask: {
       const std::unique_ptr<BackgroundRun::Task> task(

@@ -74,7 +74,6 @@ class Form1 final : private RunView {
   HWND progress_ = nullptr;
   std::unique_ptr<StaticLabel> label1_;
   HFONT button_font_ = nullptr;
-  HFONT label_font_ = nullptr;
   // Where the run's thread posts its tasks; null once the window is gone.
   std::atomic<HWND> post_target_{nullptr};
   // Delayed tasks by their timer's identifier.

@@ -19,10 +19,22 @@ std::wstring Win32FilterString(const std::string& filter) {
   return result;
 }
 
-std::optional<std::filesystem::path> Win32OpenDialog::Show(const std::string& title,
-                                                           const std::string& filter) {
+std::wstring Win32StartFolder(const std::filesystem::path& start_folder) {
+  if (!start_folder.empty()) return start_folder.wstring();
+  std::vector<wchar_t> profile(32768, L'\0');
+  const DWORD length =
+      ::GetEnvironmentVariableW(L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));
+  // Without one the system picks a folder itself.
+  if (length == 0 || length >= profile.size()) return {};
+  return std::wstring(profile.data(), length);
+}
+
+std::optional<std::filesystem::path> Win32OpenDialog::Show(
+    const std::string& title, const std::string& filter,
+    const std::filesystem::path& start_folder) {
   const std::wstring wide_title = Widen(title);
   const std::wstring wide_filter = Win32FilterString(filter);
+  const std::wstring initial_folder = Win32StartFolder(start_folder);
   // Long paths reach 32767 characters.
   std::vector<wchar_t> name(32768, L'\0');
   OPENFILENAMEW dialog = {};
@@ -33,6 +45,7 @@ std::optional<std::filesystem::path> Win32OpenDialog::Show(const std::string& ti
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = static_cast<DWORD>(name.size());
   dialog.lpstrTitle = wide_title.c_str();
+  dialog.lpstrInitialDir = initial_folder.empty() ? nullptr : initial_folder.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   // Cancelled, or the system could not show the dialog: no file either way.
   if (!::GetOpenFileNameW(&dialog)) return std::nullopt;

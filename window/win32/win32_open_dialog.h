@@ -14,14 +14,17 @@ namespace linksift {
 // entry, each closed by a NUL, and one more NUL at the end.
 std::wstring Win32FilterString(const std::string& filter);
 
-// CD1 as the system's Open dialog, for one existing file. It opens where the
-// user chose a file the last time.
+// The folder the dialog opens in: `start_folder`, or the user's profile
+// folder when that is empty.
+std::wstring Win32StartFolder(const std::filesystem::path& start_folder);
+
+// CD1 as the system's Open dialog, for one existing file.
 class Win32OpenDialog final : public OpenDialog {
  public:
   explicit Win32OpenDialog(HWND owner) : owner_(owner) {}
 
-  std::optional<std::filesystem::path> Show(const std::string& title,
-                                            const std::string& filter) override;
+  std::optional<std::filesystem::path> Show(const std::string& title, const std::string& filter,
+                                            const std::filesystem::path& start_folder) override;
 
  private:
   HWND owner_;

@@ -6,8 +6,10 @@
 namespace linksift::testing_support {
 
 std::optional<std::filesystem::path> FakeDialog::Show(const std::string& title,
-                                                      const std::string& filter) {
+                                                      const std::string& filter,
+                                                      const std::filesystem::path& start_folder) {
   log_->push_back("Show " + title + "|" + filter);
+  start_folders.push_back(start_folder);
   if (while_shown) while_shown();
   return answer;
 }

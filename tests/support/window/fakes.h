@@ -30,10 +30,12 @@ class FakeDialog final : public OpenDialog {
  public:
   explicit FakeDialog(CallLog* log) : log_(log) {}
 
-  std::optional<std::filesystem::path> Show(const std::string& title,
-                                            const std::string& filter) override;
+  std::optional<std::filesystem::path> Show(const std::string& title, const std::string& filter,
+                                            const std::filesystem::path& start_folder) override;
 
   std::optional<std::filesystem::path> answer;
+  // The folder each showing was asked to start in.
+  std::vector<std::filesystem::path> start_folders;
   // Runs while the dialog is up, as the user might act meanwhile.
   std::function<void()> while_shown;
 

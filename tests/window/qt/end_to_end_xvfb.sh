@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Drives the real program in a private X server as a user would: press the
-# button, choose a prepared file in the Open dialog, then check urls.txt beside
-# the program and that the window is still there. Then a long run on a pipe the
+# Drives the real program in a private X server, without a window manager, as
+# a user would with the keyboard: press the button, type a file's name in the
+# Open dialog (which starts in the home folder) and Enter, then check urls.txt
+# beside the program and that the window is still there; press again and
+# cancel the dialog with Esc. Then a long run on a pipe the
 # script holds open: the progress bar shows, Esc cancels, urls.txt stays as it
 # was; one more, and closing the window ends it and the program cleanly.
 # Screenshots of the window before and after the run, during the long one and
@@ -25,7 +27,10 @@ mkdir -p "$work/app" "$work/input" "$work/runtime" "$shots"
 rm -f "$shots/failure.png"
 chmod 700 "$work/runtime"
 cp "$program" "$work/app/linksift"
+# The home folder holds the input, and a name alike so that the dialog's
+# completer has something to offer.
 input="$work/input/links.txt"
+: >"$work/input/links-other.txt"
 printf 'see HTTP://Example.org/A, next\r\nno link here\r\na http://one.example/x; http://two.example/y end\r\n(http://ab/(c)) next\r\n' >"$input"
 printf 'HTTP://Example.org/A\r\nhttp://one.example/x\r\nhttp://ab/(c))\r\n' >"$work/expected"
 
@@ -35,7 +40,7 @@ echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 
 # Qt's own dialog, in Russian, whatever the calling desktop is.
 env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u WAYLAND_DISPLAY \
-  LANG=ru_RU.UTF-8 XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="suppressions=$work/leaks.supp" \
+  LANG=ru_RU.UTF-8 HOME="$work/input" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="suppressions=$work/leaks.supp" \
   "$work/app/linksift" >"$work/app.log" 2>&1 &
 app=$!
 pids+=("$app")
@@ -57,29 +62,24 @@ find_dialog() {
   done
   return 1
 }
-# press_command1 FOCUS_COMMAND...: Command1 holds the focus, so Enter presses
-# it. A key sent before the window has taken the focus is lost, so the press
-# is repeated, a few seconds apart, until the dialog shows.
+# press_command1: the window has the keyboard and Command1 the focus, so
+# Enter presses it.
 press_command1() {
-  local attempt
-  for attempt in 1 2 3 4 5; do
-    "$@"
-    xdotool key Return
-    for _ in $(seq 50); do
-      find_dialog && return 0
-      sleep 0.1
-    done
-  done
-  fail "no dialog titled Открытие файла"
+  xdotool key Return
+  wait_until find_dialog || fail "no dialog titled Открытие файла"
 }
-press_command1 xdotool windowfocus --sync "$window"
+dialog_gone() { ! find_dialog; }
 
-xdotool windowfocus --sync "$dialog"
-xdotool type --delay 5 "$input"
+# The window takes the keyboard when it shows.
+focused_window() { [ "$(xdotool getwindowfocus)" = "$window" ]; }
+wait_until focused_window || fail "the window did not take the keyboard: $(xdotool getwindowfocus)"
+press_command1
+# Only a name: the dialog starts in the home folder.
+xdotool type --delay 5 "links"
+capture_stable root "$shots/dialog-typing.png" || fail "the dialog never settled"
+xdotool type --delay 5 ".txt"
 capture_stable root "$shots/dialog.png" || fail "the dialog never settled"
 xdotool key Return
-
-dialog_gone() { ! find_dialog; }
 wait_until dialog_gone || fail "the dialog did not close"
 wait_until test -f "$work/app/urls.txt" || fail "no urls.txt beside the program"
 cmp "$work/expected" "$work/app/urls.txt" || fail "urls.txt holds other bytes: $(od -c "$work/app/urls.txt")"
@@ -88,19 +88,27 @@ kill -0 "$app" 2>/dev/null || fail "the program ended"
 xdotool search --onlyvisible --name '^Linksift$' | grep -qx "$window" || fail "the window is gone"
 capture_stable "$window" "$shots/after.png" "$shots/before.png" || fail "the label did not change"
 
-# Without a window manager the window is not made active again once the
-# dialog has gone: a click on its empty left margin does it, as it would for a user.
-activate_window() {
-  xdotool mousemove --window "$window" 5 150 click 1
-  xdotool windowfocus --sync "$window"
+# Nothing of the dialog or its name completer stays on screen: around the
+# window (360x166 at the top left) the screen is bare.
+only_the_window_shown() {
+  import -window root "$work/screen.png" 2>/dev/null || return 1
+  [ "$(convert "$work/screen.png" -crop 440x600+360+0 +repage -format %k info:)" = "1" ] &&
+    [ "$(convert "$work/screen.png" -crop 800x434+0+166 +repage -format %k info:)" = "1" ]
 }
+wait_until only_the_window_shown || fail "something besides the window stays on screen"
+
+# Again, and Esc: the dialog goes, nothing runs, and the keys are the window's again.
+wait_until focused_window || fail "the window did not get the keyboard back after the dialog"
+press_command1
+capture_stable root "$shots/dialog-again.png" || fail "the dialog never settled"
+xdotool key Escape
+wait_until dialog_gone || fail "Esc did not close the dialog"
+wait_until focused_window || fail "the window did not get the keyboard back after Esc"
+cmp "$work/expected" "$work/app/urls.txt" || fail "a cancelled dialog changed urls.txt"
 
 # choose_file PATH: presses Command1 and picks PATH in the Open dialog.
 choose_file() {
-  press_command1 activate_window
-  xdotool windowfocus --sync "$dialog"
-  # The dialog is kept between presses: replace whatever name it still holds.
-  xdotool key ctrl+a
+  press_command1
   xdotool type --delay 5 "$1"
   xdotool key Return
   wait_until dialog_gone || fail "the dialog did not close"
@@ -132,7 +140,6 @@ wait_until bar_in_place_of_label "$window" || fail "no progress bar during a lon
 mv "$work/probe.png" "$shots/progress.png"
 kill -0 "$app" 2>/dev/null || fail "the program ended during the run"
 
-activate_window
 xdotool key Escape
 wait_until back_as_before || fail "the window did not come back as it was after Esc"
 cp "$work/probe.png" "$shots/cancelled.png"

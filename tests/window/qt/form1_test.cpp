@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QProgressBar>
 #include <QPushButton>
@@ -61,15 +63,82 @@ TEST_F(Form1Test, HasItsControlsWhereTheyBelong) {
   EXPECT_EQ(label1_->textFormat(), Qt::PlainText);
 }
 
-TEST_F(Form1Test, OnlyCommand1TakesTheFocus) {
+TEST_F(Form1Test, Command1HasTheFocusFirstAndTabGoesOnToTheLabel) {
   for (QWidget* widget : form_->findChildren<QWidget*>()) {
     if (widget->window() != form_.get()) continue;  // the dialog is a window of its own
-    EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, widget == command1_)
+    EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, widget == command1_ || widget == label1_)
         << widget->objectName().toStdString();
   }
   form_->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
   EXPECT_EQ(QApplication::focusWidget(), command1_);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), label1_);
+  // Enter still presses Command1; the label has no use for it.
+  QTest::keyClick(label1_, Qt::Key_Return);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), command1_);
+}
+
+TEST_F(Form1Test, ControlsHaveAccessibleNamesAndTheLabelItsRealText) {
+  EXPECT_EQ(command1_->text(), "Открыть файл...");  // a button's name is its text
+  EXPECT_EQ(label1_->accessibleName(), "Результат");
+  EXPECT_EQ(form_->findChild<QProgressBar*>("ProgressBar")->accessibleName(), "Ход обработки");
+  const std::string result = BuildResultText(7, "/" + std::string(300, 'a') + "/urls.txt");
+  SetLabelText(result);
+  ASSERT_TRUE(label1_->text().contains(QChar(0x200B))) << "no break points drawn: test is moot";
+  QString expected = QString::fromStdString(result);
+  expected.replace("\r\n", "\n");
+  EXPECT_EQ(label1_->accessibleDescription(), expected);
+  QAccessibleInterface* access = QAccessible::queryAccessibleInterface(label1_);
+  ASSERT_NE(access, nullptr);
+  EXPECT_EQ(access->text(QAccessible::Name), "Результат");
+  EXPECT_EQ(access->text(QAccessible::Description), expected);
+}
+
+// Catches what the label tells screen readers.
+std::vector<std::pair<QObject*, QAccessible::Event>>* announced = nullptr;
+void RecordAnnouncement(QAccessibleEvent* event) {
+  if (announced != nullptr) announced->emplace_back(event->object(), event->type());
+}
+
+TEST_F(Form1Test, ANewResultIsAnnounced) {
+  QAccessible::setActive(true);
+  // Qt hands events on only to a platform that has screen readers.
+  if (!QAccessible::isActive()) GTEST_SKIP() << "no accessibility on this platform";
+  std::vector<std::pair<QObject*, QAccessible::Event>> events;
+  announced = &events;
+  QAccessible::installUpdateHandler(&RecordAnnouncement);
+  SetLabelText(BuildResultText(1, "/tmp/urls.txt"));
+  QAccessible::installUpdateHandler(nullptr);
+  announced = nullptr;
+  EXPECT_NE(std::find(events.begin(), events.end(),
+                      std::pair<QObject*, QAccessible::Event>(label1_, QAccessible::Alert)),
+            events.end());
+}
+
+TEST_F(Form1Test, TheLabelsTextCanBeSelectedAndCopiedWithoutBreakPoints) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  const std::string path = "/" + std::string(200, 'b') + "/urls.txt";
+  SetLabelText(BuildResultText(3, path));
+  EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+  EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+  label1_->setFocus();
+  QTest::keyClick(label1_, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(label1_, Qt::Key_C, Qt::ControlModifier);
+  QString expected = QString::fromStdString(BuildResultText(3, path));
+  expected.replace("\r\n", "\n");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+  // By mouse: a drag across the top rows selects them.
+  label1_->setSelection(0, 0);
+  QTest::mousePress(label1_, Qt::LeftButton, {}, QPoint(1, 2));
+  QTest::mouseMove(label1_, QPoint(label1_->width() - 2, label1_->height() - 2));
+  QTest::mouseRelease(label1_, Qt::LeftButton, {},
+                      QPoint(label1_->width() - 2, label1_->height() - 2));
+  EXPECT_TRUE(label1_->hasSelectedText());
+  EXPECT_FALSE(label1_->SelectedPlainText().contains(QChar(0x200B)));
 }
 
 TEST_F(Form1Test, LabelHoldsTheInstructionsOneLinePerRow) {
@@ -87,10 +156,12 @@ TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
   const std::string shapes[] = {"a/", "Ш", "W", "пап ка/", "-"};
   std::vector<std::string> texts = {BuildInstructionText()};
   for (const std::string& shape : shapes) {
-    QString path = "/";
-    while (path.size() < 120) path += QString::fromStdString(shape);
-    path.truncate(120);
-    texts.push_back(BuildResultText(UINT64_MAX, path.toStdString()));
+    for (int length : {120, 387, 1000}) {
+      QString path = "/";
+      while (path.size() < length) path += QString::fromStdString(shape);
+      path.truncate(length);
+      texts.push_back(BuildResultText(UINT64_MAX, path.toStdString()));
+    }
   }
   for (const std::string& text : texts) {
     SetLabelText(text);
@@ -104,6 +175,13 @@ TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
     EXPECT_LE(label1_->heightForWidth(label1_->width()), label1_->height()) << text;
     EXPECT_FALSE(label1_->text().contains(u'\r')) << text;
   }
+  // The instructions keep their look after any of them.
+  SetLabelText(BuildInstructionText());
+  const int fitted = label1_->font().pixelSize();
+  SetLabelText(texts.back());
+  EXPECT_LT(label1_->font().pixelSize(), fitted) << "a long path shrinks the letters";
+  SetLabelText(BuildInstructionText());
+  EXPECT_EQ(label1_->font().pixelSize(), fitted);
 }
 
 TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {

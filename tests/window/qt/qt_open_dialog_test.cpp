@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -33,16 +37,16 @@ TEST(QtNameFilters, ShowEachEntryWithItsPatternsOnce) {
 class QtOpenDialogTest : public testing_support::TempDirTest {
  protected:
   std::optional<std::filesystem::path> ShowAndAnswer(
-      const std::function<void(QFileDialog*)>& answer) {
-    QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
-    if (shown == nullptr) {
-      ADD_FAILURE() << "no dialog named CD1";
-      return std::nullopt;
-    }
-    shown->setOption(QFileDialog::DontUseNativeDialog);
-    shown->setDirectory(QString::fromStdString(dir_.string()));
-    QTimer::singleShot(0, shown, [shown, answer] { answer(shown); });
-    return dialog_.Show(std::string(kDialogTitle), std::string(kDialogFilter));
+      const std::function<void(QFileDialog*)>& answer, const std::filesystem::path& start = {}) {
+    QTimer::singleShot(0, &parent_, [this, answer] {
+      QFileDialog* shown = parent_.findChild<QFileDialog*>("CD1");
+      if (shown == nullptr) {
+        ADD_FAILURE() << "no dialog named CD1";
+        return;
+      }
+      answer(shown);
+    });
+    return dialog_.Show(std::string(kDialogTitle), std::string(kDialogFilter), start);
   }
 
   QWidget parent_;
@@ -59,16 +63,56 @@ TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
   EXPECT_EQ(chosen, std::nullopt);
 }
 
-TEST_F(QtOpenDialogTest, ReportsTheChosenFileAndNothingOnCancel) {
-  const std::filesystem::path file = dir_ / "список ссылок.txt";
-  WriteFile(file, "http://a/ b");
-  const auto choose = [&file](QFileDialog* shown) {
-    shown->selectFile(QString::fromStdString(file.string()));
-    static_cast<QDialog*>(shown)->accept();  // public as a QDialog
+TEST_F(QtOpenDialogTest, StartsInTheGivenFolderOrAtHome) {
+  const std::filesystem::path folder = dir_ / "папка";
+  std::filesystem::create_directory(folder);
+  const std::map<std::filesystem::path, QString> cases = {
+      {{}, QDir::homePath()},
+      {folder, QString::fromStdString(folder.string())},
   };
-  EXPECT_EQ(ShowAndAnswer(choose), file);
-  // The same dialog again, where a file was chosen the last time.
-  EXPECT_EQ(ShowAndAnswer([](QFileDialog* shown) { shown->reject(); }), std::nullopt);
+  for (const auto& [start, expected] : cases) {
+    QString opened;
+    ShowAndAnswer(
+        [&opened](QFileDialog* shown) {
+          opened = shown->directory().absolutePath();
+          shown->reject();
+        },
+        start);
+    EXPECT_EQ(opened, QDir(expected).absolutePath()) << start;
+  }
+}
+
+// Typing a name and Enter, twice over: each time the dialog closes with the
+// file and leaves no window of its own behind (its name completer's popup
+// once stayed up and kept the keyboard).
+TEST_F(QtOpenDialogTest, TypedNameAndEnterChooseTheFileAndLeaveNothingBehind) {
+  // Typed keys are ASCII only; two names alike, so the completer has a choice.
+  const std::filesystem::path file = dir_ / "links.txt";
+  WriteFile(file, "http://a/ b");
+  WriteFile(dir_ / "links-other.txt", "");
+  parent_.show();
+  for (int press = 0; press < 2; ++press) {
+    const auto chosen = ShowAndAnswer(
+        [&file](QFileDialog* shown) {
+          auto* name = shown->findChild<QLineEdit*>("fileNameEdit");
+          ASSERT_NE(name, nullptr);
+          name->setFocus();
+          QTest::keyClicks(name, QString::fromStdString(file.filename().string()));
+          QTest::keyClick(name, Qt::Key_Return);
+        },
+        dir_);
+    EXPECT_EQ(chosen, file) << press;
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << press;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << press;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      EXPECT_TRUE(window == &parent_ || !window->isVisible())
+          << press << ": " << window->metaObject()->className() << " still shown";
+    }
+  }
+}
+
+TEST_F(QtOpenDialogTest, ReportsNothingOnCancel) {
+  EXPECT_EQ(ShowAndAnswer([](QFileDialog* shown) { shown->reject(); }, dir_), std::nullopt);
 }
 
 }  // namespace

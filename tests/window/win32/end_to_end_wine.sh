@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# linksift.exe under Wine on a display of its own, used as a person would:
-# press the button, pick a file in the Open dialog, read the result; then a
+# linksift.exe under Wine on a display of its own, used as a person would with
+# the keyboard: press the button, type a file's name in the Open dialog and
+# Enter, read the result; press again and cancel the dialog with Esc; then a
 # long run, its progress bar in place of the label, and Esc.
 # usage: end_to_end_wine.sh EXE SCREENSHOT_DIR WINE   (WINEPREFIX set by the caller)
 set -euo pipefail
@@ -16,6 +17,10 @@ clean_up_more() { stop_wineserver; }
 # running by an earlier program would take this test's keys elsewhere.
 stop_wineserver
 start_xvfb
+# No window manager runs here: Wine then hands the keyboard to its windows
+# itself, as it does for windows it does not leave to one.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+  fail "could not tell Wine that no window manager runs"
 
 # The program in a folder of its own: urls.txt goes beside it.
 mkdir "$work/program"
@@ -36,13 +41,22 @@ screenshot() {
   import -window "$window" -depth 8 rgb:- >"$work/$1.window.rgb"
 }
 screenshot before
+# Wine draws the frame itself: the client area (360x166 at 96 dpi) sits
+# inside equal side and bottom borders, below the caption.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+client_left=$(((WIDTH - 360) / 2))
+client_top=$((HEIGHT - 166 - client_left))
 
-xdotool windowfocus --sync "$window"
-xdotool key Return  # Command1 holds the focus
-dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
-  fail "no Open dialog titled Открытие файла"
-xdotool windowfocus --sync "$dialog"
-xdotool type --delay 15 "$(windows_path "$work/ссылки.txt")"
+# press_command1: the window has the keyboard and Command1 the focus, so
+# Enter presses it.
+press_command1() {
+  xdotool key Return
+  dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
+    fail "no Open dialog titled Открытие файла"
+}
+press_command1
+xdotool type --delay 50 "$(windows_path "$work/ссылки.txt")"
+import -window root "$shots/dialog.png"
 xdotool key Return
 
 wait_until test -s "$work/program/urls.txt" || fail "no urls.txt beside the program"
@@ -56,22 +70,24 @@ screenshot after
 xdotool search --onlyvisible --name '^Linksift$' >/dev/null || fail "the window is gone after the run"
 echo "run: urls.txt as expected; screenshots in $shots"
 
+# Again, and Esc: the dialog goes, nothing runs, the keys are the window's again.
+press_command1
+import -window root "$shots/dialog-again.png"
+xdotool key Escape
+wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "Esc did not close the dialog"
+cmp -s "$work/program/urls.txt" "$work/expected.txt" || fail "a cancelled dialog changed urls.txt"
+
 # A long run: a large file, the bar, then Esc; urls.txt stays as it was.
 cp "$work/program/urls.txt" "$work/old-urls.txt"
 line="see http://example.org/$(head -c 200 /dev/zero | tr '\0' a) next"
 # Every line a link: the slowest kind of input, so the run lasts past the bar's delay.
 { yes "$line" || true; } | head -c 1500M | tr '\n' '\r' >"$work/large.txt"
-xdotool windowfocus --sync "$window"
-xdotool key Return
-dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
-  fail "no Open dialog for the long run"
-xdotool windowfocus --sync "$dialog"
+press_command1
 xdotool type --delay 15 "$(windows_path "$work/large.txt")"
 xdotool key Return
 wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
-wait_until bar_in_place_of_label "$window" || fail "no progress bar in place of the label during the long run"
+wait_until bar_in_place_of_label "$window" "$client_left" "$client_top" || fail "no progress bar in place of the label during the long run"
 import -window root "$shots/progress.png"
-xdotool windowfocus --sync "$window"
 xdotool key Escape
 # Back to how it looked after the first run: no bar, the button enabled, the same label.
 wait_until bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||

@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dpi.h"
@@ -90,6 +92,10 @@ class Form1Test : public Form1TestBase {
     PumpUntil([] { return false; }, 50ms);
   }
 
+  // As the controller does it.
+  void SetLabelText(const std::string& text) {
+    static_cast<TextLabel&>(const_cast<StaticLabel&>(form_->label())).SetText(text);
+  }
   std::string OutputPath() const { return Narrow(dir_.native()) + "\\urls.txt"; }
 
   std::unique_ptr<PipeWriter> pipe_;
@@ -138,12 +144,107 @@ TEST_F(Form1Test, HasTheControlsAtTheirPlaces) {
 TEST_F(Form1Test, ShowsTheWholeInstructionText) {
   EXPECT_EQ(form_->label().Text(), BuildInstructionText());
   const HWND label = Control(Form1::kLabel1Id);
-  // Plain text: an '&' in a path is no mnemonic.
-  EXPECT_NE(::GetWindowLongPtrW(label, GWL_STYLE) & SS_NOPREFIX, 0);
+  // Plain text that can be selected, not changed: an '&' in a path is no mnemonic.
+  wchar_t kind[16] = {};
+  ::GetClassNameW(label, kind, 16);
+  EXPECT_EQ(std::wstring(kind), L"Edit");
+  EXPECT_NE(::GetWindowLongPtrW(label, GWL_STYLE) & ES_READONLY, 0);
   const auto font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
   EXPECT_TRUE(form_->label().Fits(BuildInstructionText(), font));
   std::string long_path(120, 'W');
   EXPECT_TRUE(form_->label().Fits(BuildResultText(UINT64_MAX, long_path), font));
+}
+
+LONG FontHeight(HWND control) {
+  LOGFONTW font = {};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+  return std::abs(font.lfHeight);
+}
+
+// However long the path: smaller letters, never a row cut off; the
+// instructions keep their size.
+TEST_F(Form1Test, AnyResultShowsInFull) {
+  const HWND label = Control(Form1::kLabel1Id);
+  const LONG fitted = FontHeight(label);
+  for (const std::string shape : {"W", "a\\", "Ш", "ab cd\\"}) {
+    for (std::size_t length : {120u, 387u, 1000u}) {
+      std::string path = "C:\\";
+      while (path.size() < length) path += shape;
+      const std::string text = BuildResultText(UINT64_MAX, path);
+      SetLabelText(text);
+      const auto font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
+      EXPECT_TRUE(form_->label().Fits(text, font)) << length << " " << shape;
+      EXPECT_EQ(WindowText(label), Widen(text)) << length << " " << shape;
+      EXPECT_LE(FontHeight(label), fitted);
+    }
+  }
+  EXPECT_LT(FontHeight(label), fitted) << "the longest path needs smaller letters";
+  SetLabelText(BuildInstructionText());
+  EXPECT_EQ(FontHeight(label), fitted);
+}
+
+TEST_F(Form1Test, TheResultCanBeSelectedAndCopied) {
+  const std::string text =
+      BuildResultText(5, "C:\\Данные\\" + std::string(300, 'x') + "\\urls.txt");
+  SetLabelText(text);
+  const HWND label = Control(Form1::kLabel1Id);
+  ::SendMessageW(label, EM_SETSEL, 0, -1);
+  ::SendMessageW(label, WM_COPY, 0, 0);
+  ASSERT_TRUE(::OpenClipboard(form_->hwnd()));
+  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  const std::wstring copied =
+      data != nullptr ? static_cast<const wchar_t*>(::GlobalLock(data)) : L"";
+  if (data != nullptr) ::GlobalUnlock(data);
+  ::CloseClipboard();
+  EXPECT_EQ(copied, Widen(text));
+  // Read only: typing changes nothing.
+  ::SendMessageW(label, WM_CHAR, L'z', 0);
+  EXPECT_EQ(WindowText(label), Widen(text));
+}
+
+TEST_F(Form1Test, TabGoesFromCommand1ToTheLabelAndEnterStillPressesCommand1) {
+  const HWND label = Control(Form1::kLabel1Id);
+  ::ShowWindow(form_->hwnd(), SW_SHOW);
+  ::SetForegroundWindow(form_->hwnd());
+  ::SetFocus(Control(Form1::kCommand1Id));
+  PressKey(Control(Form1::kCommand1Id), VK_TAB);
+  EXPECT_EQ(::GetFocus(), label);
+  PressKey(label, VK_TAB);
+  EXPECT_EQ(::GetFocus(), Control(Form1::kCommand1Id)) << "only two stops";
+  PressKey(Control(Form1::kCommand1Id), VK_TAB);
+  EXPECT_EQ(::GetFocus(), label);
+  PressKey(label, VK_RETURN);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
+}
+
+std::vector<std::pair<HWND, DWORD>>* announced = nullptr;
+void CALLBACK RecordAnnouncement(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                                 DWORD, DWORD) {
+  if (announced != nullptr && object == OBJID_CLIENT && child == CHILDID_SELF) {
+    announced->emplace_back(window, event);
+  }
+}
+
+// Screen readers call the controls by their texts and hear of a new result.
+TEST_F(Form1Test, ControlsHaveNamesAndANewResultIsAnnounced) {
+  EXPECT_EQ(WindowText(Control(Form1::kProgressId)), L"Ход обработки");
+  std::vector<std::pair<HWND, DWORD>> events;
+  announced = &events;
+  const HWINEVENTHOOK hook =
+      ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
+                        &RecordAnnouncement, ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  WriteFile(dir_ / "in.txt", "http://a\r\n");
+  dialog_->answer = dir_ / "in.txt";
+  Press();
+  ASSERT_TRUE(RunEnds());
+  const std::pair<HWND, DWORD> value_changed = {Control(Form1::kLabel1Id),
+                                                EVENT_OBJECT_VALUECHANGE};
+  PumpUntil([&] { return std::count(events.begin(), events.end(), value_changed) > 0; }, 2s);
+  ::UnhookWinEvent(hook);
+  announced = nullptr;
+  EXPECT_EQ(std::count(events.begin(), events.end(), value_changed), 1);
 }
 
 TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {

@@ -19,5 +19,12 @@ TEST(Win32FilterString, ClosesEachFieldWithANul) {
   EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
 }
 
+TEST(Win32StartFolder, TheGivenFolderOrTheUserProfile) {
+  EXPECT_EQ(Win32StartFolder(std::filesystem::path(L"C:\\Данные\\списки")), L"C:\\Данные\\списки");
+  wchar_t profile[MAX_PATH] = {};
+  ASSERT_NE(::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
+  EXPECT_EQ(Win32StartFolder({}), profile);
+}
+
 }  // namespace
 }  // namespace linksift
