@@ -32,8 +32,8 @@ class RunControllerTest : public TempDirTest {
     WriteFile(urls(), kOld);
     auto dialog = std::make_unique<FakeDialog>(&log_);
     dialog_ = dialog.get();
-    controller_ =
-        std::make_unique<RunController>(view_, std::move(dialog), dir_.string(), queue_.Queue());
+    controller_ = std::make_unique<RunController>(view_, std::move(dialog), ProgramFolder(dir_),
+                                                  queue_.Queue());
     view_.Label1().SetText("before");
     log_.clear();
   }

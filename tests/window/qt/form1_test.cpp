@@ -31,7 +31,7 @@ class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(dir_.string(), MakeDialog(), RecordErrors());
+    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }

@@ -34,7 +34,7 @@ class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(Narrow(dir_.native()), MakeDialog(), RecordErrors());
+    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     try {
       form_->Create(::GetModuleHandleW(nullptr));
     } catch (const std::exception& e) {
