@@ -11,11 +11,15 @@ std::string Utf8(const std::filesystem::path& argument) {
   return std::string(text.begin(), text.end());
 }
 
-CommandLine Wrong(std::string problem) {
+CommandLine Only(CommandLine::Action action, std::string problem = {}) {
   CommandLine line;
-  line.action = CommandLine::Action::kWrong;
+  line.action = action;
   line.problem = std::move(problem);
   return line;
+}
+
+CommandLine Wrong(std::string problem) {
+  return Only(CommandLine::Action::kWrong, std::move(problem));
 }
 
 }  // namespace
@@ -29,11 +33,9 @@ CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments
     if (option && text == "--") {
       options_ended = true;
     } else if (option && text == "--help") {
-      line.action = CommandLine::Action::kHelp;
-      return line;
+      return Only(CommandLine::Action::kHelp);
     } else if (option && text == "--version") {
-      line.action = CommandLine::Action::kVersion;
-      return line;
+      return Only(CommandLine::Action::kVersion);
     } else if (option) {
       return Wrong("unknown option '" + text + "'");
     } else if (line.file) {
