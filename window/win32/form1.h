@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>

@@ -190,8 +190,8 @@ TEST_F(Form1Test, ADroppedFileRunsAsIfChosenTheFirstOfSeveral) {
   WriteFile(dir_ / "first.txt", "a http://a b\r\n");
   WriteFile(dir_ / "second.txt", "http://b\r\n");
   ::SendMessageW(form_->hwnd(), WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({(dir_ / "first.txt").wstring(),
-                                                    (dir_ / "second.txt").wstring()})),
+                 reinterpret_cast<WPARAM>(
+                     MakeDrop({(dir_ / "first.txt").wstring(), (dir_ / "second.txt").wstring()})),
                  0);
   ASSERT_TRUE(RunEnds());
   EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\n");
