@@ -39,7 +39,8 @@ run() {
     fail "no window titled Linksift"
 }
 close() {
-  xdotool windowclose "$window" 2>/dev/null || xdotool key --window "$window" alt+F4
+  # As a window manager's close button: WM_DELETE_WINDOW, which Wine turns into WM_CLOSE.
+  python3 "$(dirname "$0")/../qt/close_window.py" "$window" || fail "could not ask the window to close"
   ended() { ! kill -0 "$app" 2>/dev/null; }
   wait_until ended || fail "the program went on after its window was closed"
 }
