@@ -37,6 +37,12 @@ ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::e
       path_(std::move(path)),
       code_(code) {}
 
+ExtractionError ExtractionError::FolderRefused(std::filesystem::path path, std::error_code code) {
+  ExtractionError error(Stage::kCreateOutput, std::move(path), code);
+  error.folder_refused_ = true;
+  return error;
+}
+
 const char* Describe(Stage stage) {
   struct Name {
     Stage stage;

@@ -25,14 +25,21 @@ class ExtractionError : public std::runtime_error {
   ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
                   const char* action = nullptr);
 
+  // kCreateOutput only: the output's folder refused the temporary file, as
+  // opposed to the output itself refusing (write-protected, a pipe that
+  // cannot be opened). A caller may then look for another folder.
+  static ExtractionError FolderRefused(std::filesystem::path path, std::error_code code);
+
   Stage stage() const noexcept { return stage_; }
   const std::filesystem::path& path() const noexcept { return path_; }
   std::error_code code() const noexcept { return code_; }
+  bool folder_refused() const noexcept { return folder_refused_; }
 
  private:
   Stage stage_;
   std::filesystem::path path_;
   std::error_code code_;
+  bool folder_refused_ = false;
 };
 
 // A run stopped on request. Nothing was changed.

@@ -144,10 +144,14 @@ void ReplacementFile::Open(os::TargetKind kind) {
   // A device or a pipe has no content to keep, and replacing it would be wrong.
   in_place_ = kind == os::TargetKind::kDevice;
   if (!in_place_) {
-    // A write-protected output stays as it is, as it would if written in place.
-    Check(Stage::kCreateOutput, target_, os::CheckWritable(*output_),
-          "cannot replace the write-protected output");
-    return Check(Stage::kCreateOutput, target_, os::CreateTemporary(*output_));
+    // The folder first: where it refuses, the output's own protection is moot.
+    if (const std::error_code error = os::CreateTemporary(*output_)) {
+      throw ExtractionError::FolderRefused(target_, error);
+    }
+    // A write-protected output stays as it is, as it would if written in place;
+    // the temporary goes with output_.
+    return Check(Stage::kCreateOutput, target_, os::CheckWritable(*output_),
+                 "cannot replace the write-protected output");
   }
   // A pipe nobody reads yet is waited for, as a shell's redirection would.
   for (bool ready = false; !ready;) {

@@ -40,11 +40,7 @@ void OnEndingSignal(int signal, siginfo_t* info, void* context) {
     } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
       previous.sa_handler(signal);
     } else if (previous.sa_handler == SIG_DFL) {
-      for (LiveTemporary& live : g_live) {
-        if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
-          ::unlinkat(live.directory, live.name, 0);
-        }
-      }
+      RemoveLiveTemporaries();
       // Blocked until this handler returns, then delivered with its usual effect.
       ::signal(signal, SIG_DFL);
       ::raise(signal);
@@ -107,6 +103,14 @@ int RememberTemporary(int directory, const std::string& name) {
     return slot;
   }
   return -1;
+}
+
+void RemoveLiveTemporaries() {
+  for (LiveTemporary& live : g_live) {
+    if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
+      ::unlinkat(live.directory, live.name, 0);
+    }
+  }
 }
 
 void ForgetTemporary(int& slot) {

@@ -29,5 +29,8 @@ class WriteSignalsAsErrors {
 int RememberTemporary(int directory, const std::string& name);
 // The temporary has been renamed or removed; `slot` becomes -1.
 void ForgetTemporary(int& slot);
+// Removes the named temporaries of the runs in progress, for a process that
+// ends without waiting for them. Async-signal-safe.
+void RemoveLiveTemporaries();
 
 }  // namespace linksift

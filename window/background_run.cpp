@@ -1,7 +1,9 @@
 #include "background_run.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <utility>
 
 namespace linksift {
@@ -18,6 +20,22 @@ std::optional<int> ProgressStep(std::uint64_t done, std::uint64_t total) {
   return static_cast<int>(done * kProgressSteps / total);
 }
 
+struct BackgroundRun::Ending {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+
+  void Signal() {
+    const std::lock_guard lock(mutex);
+    done = true;
+    ended.notify_all();
+  }
+  bool WaitFor(std::chrono::milliseconds grace) {
+    std::unique_lock lock(mutex);
+    return ended.wait_for(lock, grace, [this] { return done; });
+  }
+};
+
 struct BackgroundRun::Callbacks {
   BackgroundRun* owner;
   ProgressCallback on_progress;
@@ -30,14 +48,15 @@ BackgroundRun::~BackgroundRun() {
   CancelAndWait();
 }
 
-bool BackgroundRun::Start(std::filesystem::path input, std::string program_directory,
+bool BackgroundRun::Start(std::filesystem::path input, OutputFolders folders,
                           ProgressCallback on_progress, FinishedCallback on_finished) {
   if (running_) return false;
   cancel_ = false;
   callbacks_ =
       std::make_shared<Callbacks>(Callbacks{this, std::move(on_progress), std::move(on_finished)});
-  thread_ = std::thread(&BackgroundRun::Work, post_, std::weak_ptr<Callbacks>(callbacks_),
-                        std::move(input), std::move(program_directory), &cancel_);
+  ending_ = std::make_shared<Ending>();
+  thread_ = std::thread(&BackgroundRun::Work, post_, std::weak_ptr<Callbacks>(callbacks_), ending_,
+                        std::move(input), std::move(folders), &cancel_);
   running_ = true;
   return true;
 }
@@ -51,19 +70,28 @@ void BackgroundRun::CancelAndWait() {
   if (thread_.joinable()) thread_.join();
 }
 
+bool BackgroundRun::CancelAndWaitFor(std::chrono::milliseconds grace) {
+  cancel_ = true;
+  if (!thread_.joinable()) return true;
+  if (!ending_->WaitFor(grace)) return false;
+  thread_.join();
+  return true;
+}
+
 void BackgroundRun::Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
-                         std::filesystem::path input, std::string program_directory,
-                         const std::atomic<bool>* cancel) {
+                         std::shared_ptr<Ending> ending, std::filesystem::path input,
+                         OutputFolders folders, const std::atomic<bool>* cancel) {
   const ProgressCallback report = [&post, &callbacks](std::uint64_t done, std::uint64_t total) {
     post([callbacks, done, total] {
       const std::shared_ptr<Callbacks> live = callbacks.lock();
       if (live && live->on_progress) live->on_progress(done, total);
     });
   };
-  RunOutcome outcome = RunExtraction(input, program_directory, report, cancel);
+  RunOutcome outcome = RunExtraction(input, folders, report, cancel);
   post([callbacks, outcome = std::move(outcome)] {
     if (const std::shared_ptr<Callbacks> live = callbacks.lock()) live->owner->Finish(outcome);
   });
+  ending->Signal();
 }
 
 void BackgroundRun::Finish(const RunOutcome& outcome) {

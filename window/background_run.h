@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -41,14 +42,14 @@ class BackgroundRun {
   BackgroundRun(const BackgroundRun&) = delete;
   BackgroundRun& operator=(const BackgroundRun&) = delete;
 
-  // Starts extracting `input` into `program_directory` (UTF-8) +
-  // OutputFileName; returns false, doing nothing, while a run is in progress.
+  // Starts extracting `input` into urls.txt in one of `folders` (see
+  // RunExtraction); returns false, doing nothing, while a run is in progress.
   // `on_progress` (may be empty) gets what RunExtraction reports, and
   // `on_finished` the outcome, exactly once, after the last progress and with
   // running() false by then; both through `post`. Throws std::system_error
   // when no thread can be started.
-  bool Start(std::filesystem::path input, std::string program_directory,
-             ProgressCallback on_progress, FinishedCallback on_finished);
+  bool Start(std::filesystem::path input, OutputFolders folders, ProgressCallback on_progress,
+             FinishedCallback on_finished);
 
   // From Start until on_finished is called.
   bool running() const { return running_; }
@@ -62,12 +63,19 @@ class BackgroundRun {
   // whenever the window's queue runs again.
   void CancelAndWait();
 
+  // The same, waiting no longer than `grace`: false when the run's thread is
+  // still held up in a call that no cancel reaches (a stalled network file).
+  // The thread then stays with this object, whose destruction would wait
+  // for it: the caller ends the process instead (see EndProcessNow).
+  bool CancelAndWaitFor(std::chrono::milliseconds grace);
+
  private:
   struct Callbacks;
+  struct Ending;
 
   static void Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
-                   std::filesystem::path input, std::string program_directory,
-                   const std::atomic<bool>* cancel);
+                   std::shared_ptr<Ending> ending, std::filesystem::path input,
+                   OutputFolders folders, const std::atomic<bool>* cancel);
   void Finish(const RunOutcome& outcome);
 
   PostToWindow post_;
@@ -75,6 +83,8 @@ class BackgroundRun {
   // The current run's callbacks. Queued tasks hold them weakly, so they
   // lapse with this object.
   std::shared_ptr<Callbacks> callbacks_;
+  // Tells a waiting close when the thread is done.
+  std::shared_ptr<Ending> ending_;
   std::thread thread_;
   bool running_ = false;
 };

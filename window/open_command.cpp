@@ -1,29 +1,64 @@
 #include "open_command.h"
 
 #include <exception>
+#include <string_view>
 
 #include "error_text.h"
 #include "texts.h"
-#include "utf16.h"
 
 namespace linksift {
+namespace {
+
+// One attempt at `folder`; an ExtractionError is the caller's to judge.
+RunOutcome ExtractInto(const std::filesystem::path& input, const std::filesystem::path& folder,
+                       const RunOptions& options) {
+  RunOutcome outcome;
+  // The label names the very path the run wrote.
+  outcome.output_path = BuildOutputPath(DisplayPath(folder));
+  outcome.count = ExtractLinksFromFile(input, OutputFileIn(folder), options);
+  outcome.kind = RunOutcome::Kind::kCompleted;
+  return outcome;
+}
+
+RunOutcome ExtractIntoUserData(const std::filesystem::path& input, const OutputFolders& folders,
+                               const RunOptions& options) {
+  std::error_code error;
+  std::filesystem::create_directories(folders.user_data, error);
+  if (error) throw ExtractionError(Stage::kCreateOutput, OutputFileIn(folders.user_data), error);
+  return ExtractInto(input, folders.user_data, options);
+}
+
+RunOutcome Attempt(const std::filesystem::path& input, const OutputFolders& folders,
+                   const RunOptions& options) {
+  if (folders.program.empty()) {
+    // Better no file than one in a folder guessed wrong.
+    constexpr std::string_view kName = OutputFileName.substr(1);
+    throw ExtractionError(Stage::kCreateOutput, std::filesystem::path(kName),
+                          folders.program_unknown);
+  }
+  try {
+    return ExtractInto(input, folders.program, options);
+  } catch (const ExtractionError& error) {
+    if (folders.user_data.empty() || !CallsForUserData(error)) throw;
+  }
+  return ExtractIntoUserData(input, folders, options);
+}
+
+}  // namespace
 
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog,
                                                  const std::filesystem::path& start_folder) {
   return dialog.Show(std::string(kDialogTitle), std::string(kDialogFilter), start_folder);
 }
 
-RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,
+RunOutcome RunExtraction(const std::filesystem::path& input, const OutputFolders& folders,
                          const ProgressCallback& on_progress, const std::atomic<bool>* cancel) {
-  RunOutcome outcome;
-  // The label names the very path the run wrote.
-  outcome.output_path = BuildOutputPath(program_directory);
   RunOptions options;
   options.on_progress = on_progress;
   options.cancel = cancel;
+  RunOutcome outcome;
   try {
-    outcome.count = ExtractLinksFromFile(input, PathFromUtf8(outcome.output_path), options);
-    outcome.kind = RunOutcome::Kind::kCompleted;
+    return Attempt(input, folders, options);
   } catch (const ExtractionCancelled&) {
     outcome.kind = RunOutcome::Kind::kCancelled;
   } catch (const ExtractionError& error) {

@@ -5,10 +5,10 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "extract.h"
 #include "open_dialog.h"
+#include "output_folders.h"
 #include "text_label.h"
 
 namespace linksift {
@@ -39,13 +39,15 @@ struct RunOutcome {
 std::optional<std::filesystem::path> AskForInput(OpenDialog& dialog,
                                                  const std::filesystem::path& start_folder = {});
 
-// 2. On any thread: extracts the links of `input` into `program_directory`
-//    (UTF-8) + OutputFileName. `on_progress` (may be empty) is called on the
-//    calling thread with bytes read and the input's size (0 for a pipe), 50
-//    times a second at most and once at the end. Setting `*cancel` (may be
-//    null) from any thread stops the run within a fraction of a second with
-//    kCancelled. Never throws: every failure becomes kFailed.
-RunOutcome RunExtraction(const std::filesystem::path& input, std::string_view program_directory,
+// 2. On any thread: extracts the links of `input` into urls.txt beside the
+//    program, or, when that folder cannot be written to, in the user's data
+//    folder (made if need be); the outcome names the file written. Nothing is
+//    written when the program folder is unknown. `on_progress` (may be empty)
+//    is called on the calling thread with bytes read and the input's size (0
+//    for a pipe), 50 times a second at most and once at the end. Setting
+//    `*cancel` (may be null) from any thread stops the run within a fraction
+//    of a second with kCancelled. Never throws: every failure becomes kFailed.
+RunOutcome RunExtraction(const std::filesystem::path& input, const OutputFolders& folders,
                          const ProgressCallback& on_progress = nullptr,
                          const std::atomic<bool>* cancel = nullptr);
 

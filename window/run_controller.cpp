@@ -8,10 +8,10 @@
 namespace linksift {
 
 RunController::RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
-                             std::string program_directory, WindowQueue queue)
+                             OutputFolders folders, WindowQueue queue)
     : view_(view),
       dialog_(std::move(dialog)),
-      program_directory_(std::move(program_directory)),
+      folders_(std::move(folders)),
       queue_(std::move(queue)),
       run_(queue_.post) {}
 
@@ -30,17 +30,25 @@ void RunController::PressCommand1() {
   StartRun(std::move(*input));
 }
 
+void RunController::OpenFile(std::filesystem::path input) {
+  if (asking_ || run_.running()) return;
+  // Named in full, as the dialog names it, in any error text.
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(input, error);
+  StartRun(error ? std::move(input) : std::move(absolute));
+}
+
 void RunController::Cancel() {
   if (run_.running()) run_.Cancel();
 }
 
-void RunController::Close() {
-  if (run_.running()) run_.CancelAndWait();
+bool RunController::Close() {
+  return run_.CancelAndWaitFor(kCloseGrace);
 }
 
 void RunController::StartRun(std::filesystem::path input) {
   run_.Start(
-      std::move(input), program_directory_,
+      std::move(input), folders_,
       [this](std::uint64_t done, std::uint64_t total) { TakeProgress(done, total); },
       [this](const RunOutcome& outcome) { FinishRun(outcome); });
   ++run_number_;

@@ -18,6 +18,10 @@ namespace linksift {
 // looks just as it did when runs held the window.
 inline constexpr std::chrono::milliseconds kProgressDelay{333};
 
+// How long closing the window waits for a cancelled run to end: a cancel
+// takes effect within about 50 ms wherever one can reach the run.
+inline constexpr std::chrono::milliseconds kCloseGrace{100};
+
 // How tasks get onto the window's thread.
 struct WindowQueue {
   // From any thread, in order; see BackgroundRun::PostToWindow.
@@ -31,14 +35,16 @@ struct WindowQueue {
 // on a press of Command1 the Open dialog (in the folder of the file chosen
 // last), then a run off the window's thread
 // with Command1 disabled, a progress bar in Label1's place once it has lasted
-// kProgressDelay, and at its end the result in Label1 or an error report. One
-// run at a time; Esc cancels it; closing the window cancels it and waits.
+// kProgressDelay, and at its end the result in Label1 or an error report. A
+// file given from outside (the command line, a drop) runs the same way. One
+// run at a time; Esc cancels it; closing the window cancels it and waits a
+// little.
 // Front ends turn their toolkit's events into these calls, on the window's
 // thread.
 class RunController {
  public:
-  // `program_directory` (UTF-8) is where urls.txt goes.
-  RunController(RunView& view, std::unique_ptr<OpenDialog> dialog, std::string program_directory,
+  // `folders` say where urls.txt goes.
+  RunController(RunView& view, std::unique_ptr<OpenDialog> dialog, OutputFolders folders,
                 WindowQueue queue);
   RunController(const RunController&) = delete;
   RunController& operator=(const RunController&) = delete;
@@ -48,12 +54,19 @@ class RunController {
   // Asks for a file and starts a run on it. Ignored while a run lasts or the
   // dialog is up.
   void PressCommand1();
+  // A file from outside the window, given on the command line or dropped on
+  // it: runs as if chosen in the dialog. Ignored, as a press is, while a run
+  // lasts or the dialog is up.
+  void OpenFile(std::filesystem::path input);
   // Esc: a run stops within a fraction of a second; the label keeps its text
   // and nothing is reported.
   void Cancel();
   // The window is closing: cancels the run and returns once its thread has
-  // ended, so that no temporary file outlives the window.
-  void Close();
+  // ended, so that no temporary file outlives the window; true then. False
+  // when the run is held up beyond kCloseGrace in a call no cancel reaches:
+  // the front end then ends the process with EndProcessNow, which removes
+  // the run's temporary, rather than wait for the call.
+  bool Close();
 
   bool running() const { return run_.running(); }
 
@@ -65,7 +78,7 @@ class RunController {
 
   RunView& view_;
   std::unique_ptr<OpenDialog> dialog_;
-  std::string program_directory_;
+  OutputFolders folders_;
   WindowQueue queue_;
   bool asking_ = false;
   // The next dialog opens where the last file was chosen; the first one in

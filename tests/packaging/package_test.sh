@@ -151,7 +151,8 @@ Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/
 pids+=($!)
 wait_until test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
-"${as_user[@]}" DISPLAY="$DISPLAY" linksift >"$work/app.log" 2>&1 &
+# Started as "Open with" starts it: on a file, which it runs at once.
+"${as_user[@]}" DISPLAY="$DISPLAY" linksift "$home/links.txt" >"$work/app.log" 2>&1 &
 app=$!
 pids+=("$app")
 window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -n1)" ||
@@ -166,6 +167,11 @@ wm_class="$(sed -n 's/^StartupWMClass=//p' "$desktop")"
 icons="$(xprop -id "$window" _NET_WM_ICON | sed -n 's/.*Icon (\([0-9]*\) x [0-9]*).*/\1/p' | sort -n)"
 [ "$(head -n1 <<<"$icons")" = 16 ] && (($(tail -n1 <<<"$icons") >= 64)) ||
   fail "the window's icon comes in sizes $(echo $icons)"
+# /usr/bin is not the user's to write to: urls.txt goes to the user's data folder.
+data_urls="$home/.local/share/linksift/urls.txt"
+wait_until test -f "$data_urls" || fail "no urls.txt in the user's data folder $data_urls"
+cmp "$work/expected-urls" "$data_urls" || fail "urls.txt in the data folder holds other bytes"
+[ ! -e /usr/bin/urls.txt ] || fail "/usr/bin/urls.txt exists"
 sleep 1
 import -window "$window" "$shots/installed.png"
 (($(identify -format %k "$shots/installed.png") > 8)) || fail "the window shows nothing"

@@ -10,10 +10,6 @@ set -euo pipefail
 src="$1" build="$2" version="$3" wine="$4" shots="$5"
 source "$src/tests/packaging/wine_lib.sh"
 
-# Turn on once the installed window writes urls.txt to %LOCALAPPDATA%\Linksift
-# when its own folder is read-only.
-readonly CHECK_WINDOW_DATA_FOLDER=no
-
 # --- Signed packages ---------------------------------------------------------
 openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Linksift test signer" -days 2 \
   -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
@@ -97,20 +93,13 @@ echo "run: the installed driver works; Program Files\\Linksift is read-only for 
 
 data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USERNAME%' | tr -d '\r')"
 data+="/AppData/Local/Linksift"
-if [ "$CHECK_WINDOW_DATA_FOLDER" = yes ]; then
-  start_display
-  pick_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
-  wait_for 20 test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
-  cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
-  import -window root "$shots/installed-window.png"
-  close_window
-  echo "window: urls.txt in %LOCALAPPDATA%\\Linksift; screenshot in $shots"
-else
-  echo "window: NOT CHECKED, the installed window's urls.txt in %LOCALAPPDATA%\\Linksift (off in this test)"
-  # The user's urls.txt from earlier runs, which the uninstall must keep.
-  as_tester mkdir -p "$data"
-  cp "$expected" "$data/urls.txt"
-fi
+start_display
+open_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
+wait_for 20 test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
+cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
+import -window root "$shots/installed-window.png"
+close_window
+echo "window: urls.txt in %LOCALAPPDATA%\\Linksift; screenshot in $shots"
 cp "$data/urls.txt" "$work/data-urls.txt"
 
 # --- Uninstall ---------------------------------------------------------------

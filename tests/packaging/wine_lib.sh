@@ -79,25 +79,15 @@ start_display() {
   wait_for 20 xdpyinfo || fail "Xvfb did not start"
 }
 
-# pick_in_window PROGRAM FOLDER NAME: starts the window program (a Windows
-# path) in FOLDER, presses Command1 and picks NAME (a Windows path, or a
-# name in FOLDER, where the Open dialog opens) as a user would type it. The
-# window stays open: close_window closes it.
-pick_in_window() {
-  local program="$1" folder="$2" name="$3" dialog
-  (cd "$folder" && on_wine "$program" >"$work/window.log" 2>&1) &
+# open_in_window PROGRAM FOLDER FILE: starts the window program (a Windows
+# path) in FOLDER on FILE, as a desktop's "Open with" does, and waits for its
+# window. The window stays open: close_window closes it.
+open_in_window() {
+  local program="$1" folder="$2" file="$3"
+  (cd "$folder" && on_wine "$program" "$file" >"$work/window.log" 2>&1) &
   pids+=($!)
   window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
     fail "no window titled Linksift from $program"
-  xdotool windowfocus --sync "$window"
-  xdotool key Return  # Command1 holds the focus
-  dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
-    fail "no Open dialog titled Открытие файла"
-  xdotool windowfocus --sync "$dialog"
-  xdotool type --delay 15 "$name"
-  xdotool key Return
-  wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" ||
-    fail "the dialog stayed"
 }
 
 # Closes the window as a user would (Alt+F4) and waits for its program to end.

@@ -43,7 +43,7 @@ class BackgroundRunTest : public TempDirTest {
   bool Start(const std::filesystem::path& input) {
     const std::thread::id window = std::this_thread::get_id();
     return run_->Start(
-        input, dir_.string(),
+        input, ProgramFolder(dir_),
         [this, window](std::uint64_t done, std::uint64_t total) {
           seen_.called_off_the_window_thread |= std::this_thread::get_id() != window;
           seen_.progress.emplace_back(done, total);

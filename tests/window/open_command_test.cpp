@@ -41,7 +41,7 @@ class OpenCommandTest : public TempDirTest {
   void Press(const std::string& directory) {
     const std::optional<std::filesystem::path> input = AskForInput(dialog_);
     if (!input) return;
-    ApplyOutcome(RunExtraction(*input, directory), label_,
+    ApplyOutcome(RunExtraction(*input, ProgramFolder(directory)), label_,
                  [this](const std::string& message) { errors_.push_back(message); });
   }
   void Press() { Press(program_dir().string()); }
@@ -158,7 +158,8 @@ TEST_F(OpenCommandTest, RunThatIsStoppedOrBreaksDownKeepsTheOldFile) {
   WriteFile(urls(), "http://old/\r\n");
   for (const Case& c : cases) {
     const std::atomic<bool> cancel{c.cancelled};
-    const RunOutcome outcome = RunExtraction(input, program_dir().string(), c.on_progress, &cancel);
+    const RunOutcome outcome =
+        RunExtraction(input, ProgramFolder(program_dir()), c.on_progress, &cancel);
     EXPECT_EQ(outcome.kind, c.kind) << c.name;
     EXPECT_EQ(outcome.error_text, c.error_text) << c.name;
     EXPECT_EQ(ReadFile(urls()), "http://old/\r\n") << c.name;

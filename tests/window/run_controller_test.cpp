@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -33,8 +35,8 @@ class RunControllerTest : public TempDirTest {
     WriteFile(urls(), kOld);
     auto dialog = std::make_unique<FakeDialog>(&log_);
     dialog_ = dialog.get();
-    controller_ =
-        std::make_unique<RunController>(view_, std::move(dialog), dir_.string(), queue_.Queue());
+    controller_ = std::make_unique<RunController>(view_, std::move(dialog), ProgramFolder(dir_),
+                                                  queue_.Queue());
     view_.Label1().SetText("before");
     log_.clear();
   }
@@ -194,7 +196,7 @@ TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {
     std::this_thread::sleep_for(10ms);
   }
   ASSERT_EQ(OpenDescriptors(pipe_->path()), 2) << "the run never opened its input";
-  controller_->Close();
+  EXPECT_TRUE(controller_->Close());
   EXPECT_EQ(OpenDescriptors(pipe_->path()), 1) << "the run outlived the window";
   ExpectNothingChanged();
   // Input arriving now must not complete the run after all.
@@ -202,6 +204,64 @@ TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {
   pipe_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   ExpectNothingChanged();
+}
+
+TEST_F(RunControllerTest, FileFromOutsideRunsAsIfChosenAndNotDuringARun) {
+  WriteFile(dir_ / "in.txt", "x http://a/ y\r\n");
+  controller_->OpenFile(dir_ / "in.txt");
+  ASSERT_TRUE(controller_->running());
+  controller_->OpenFile(dir_ / "in.txt");  // a second drop meanwhile
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(view_.Label1().Text(), BuildResultText(1, BuildOutputPath(dir_.string())));
+  EXPECT_EQ(Count("SetText"), 1) << "the drop during the run was not ignored";
+  EXPECT_EQ(Count(kOpenDialogShown), 0);
+
+  // During a run, from outside as from the button, nothing else starts.
+  PressOnPipe();
+  controller_->OpenFile(dir_ / "in.txt");
+  controller_->PressCommand1();
+  EXPECT_EQ(Count(kOpenDialogShown), 1);
+  controller_->Cancel();
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(ReadFile(urls()), "http://a/\r\n");
+}
+
+TEST_F(RunControllerTest, RelativeFileFromOutsideIsNamedInFullInErrors) {
+  controller_->OpenFile("no-such-file.txt");
+  ASSERT_TRUE(WaitForTheEnd());
+  ASSERT_EQ(view_.errors.size(), 1u);
+  const std::string full = (std::filesystem::current_path() / "no-such-file.txt").string();
+  EXPECT_NE(view_.errors[0].find("\n" + full + "\n"), std::string::npos) << view_.errors[0];
+}
+
+// A run held up in a call no cancel reaches: here the post of its outcome,
+// which waits until the test lets it go.
+TEST_F(RunControllerTest, ClosingGivesUpOnARunHeldUpBeyondTheGrace) {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  WindowQueue stuck{.post =
+                        [&](BackgroundRun::Task) {
+                          std::unique_lock lock(mutex);
+                          released.wait(lock, [&] { return release; });
+                        },
+                    .post_delayed = [](std::chrono::milliseconds, BackgroundRun::Task) {}};
+  FakeView view(&log_);
+  auto dialog = std::make_unique<FakeDialog>(&log_);
+  WriteFile(dir_ / "in.txt", "http://a/\r\n");
+  dialog->answer = dir_ / "in.txt";
+  RunController controller(view, std::move(dialog), ProgramFolder(dir_), stuck);
+  controller.PressCommand1();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(controller.Close());
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, kCloseGrace);
+  EXPECT_LT(waited, 10 * kCloseGrace) << "closing waited for the stuck run";
+  {
+    const std::lock_guard lock(mutex);
+    release = true;
+  }
+  released.notify_all();  // the controller's end then waits for the thread
 }
 
 TEST_F(RunControllerTest, DelayThatOutlivesTheControllerDoesNothing) {

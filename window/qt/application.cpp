@@ -7,20 +7,51 @@
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "display_check.h"
 #include "form1.h"
+#include "program_folders.h"
 #include "program_icon.h"
 #include "version.h"
 
 namespace linksift {
+namespace {
+
+const char* Environment(const char* name) {
+  return std::getenv(name);
+}
+
+// Help and version need no display; both go to stdout, which must take them.
+int Print(const std::string& text) {
+  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) return kExitCannotStart;
+  return kExitWindowClosed;
+}
+
+}  // namespace
 
 int RunLinksift(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "linksift";
-  if (const auto message = MissingDisplayMessage(
-          [](const char* name) -> const char* { return std::getenv(name); }, program)) {
+  // Arguments are bytes: a file name need not be UTF-8.
+  const std::vector<std::filesystem::path> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const CommandLine line = ParseCommandLine(arguments);
+  switch (line.action) {
+    case CommandLine::Action::kHelp:
+      return Print(HelpText());
+    case CommandLine::Action::kVersion:
+      return Print(VersionText());
+    case CommandLine::Action::kWrong:
+      std::fprintf(stderr, "%s\n", WrongCommandLineText(line.problem).c_str());
+      return kExitWrongCommandLine;
+    case CommandLine::Action::kShowWindow:
+      break;
+  }
+  if (const auto message = MissingDisplayMessage(Environment, program)) {
     std::fprintf(stderr, "%s\n", message->c_str());
-    return 1;
+    return kExitCannotStart;
   }
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("Linksift");
@@ -36,10 +67,11 @@ int RunLinksift(int argc, char** argv) {
     QCoreApplication::installTranslator(&translator);
   }
 
-  Form1 form(QCoreApplication::applicationDirPath().toStdString());
+  Form1 form(LinuxOutputFolders(Environment));
   form.show();
   // Without a window manager nobody else gives it the keyboard.
   form.activateWindow();
+  if (line.file) form.OpenFile(*line.file);
   return app.exec();
 }
 

@@ -18,6 +18,7 @@ std::optional<std::string> MissingDisplayMessage(const EnvironmentLookup& getenv
   std::string message = "linksift: no display to show the window on (DISPLAY and WAYLAND_DISPLAY ";
   message.append("are not set); without a desktop, run it as: xvfb-run -a ");
   message.append(program);
+  message.append("; or, with no screen at all, take the links with: linksift-extract INPUT OUTPUT");
   return message;
 }
 

@@ -1,12 +1,19 @@
 #include "form1.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 #include <utility>
 
+#include "command_line.h"
+#include "end_process.h"
 #include "layout.h"
 #include "program_icon.h"
 #include "qt_open_dialog.h"
@@ -25,17 +32,25 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The first of the dropped items, if it is a local file; as bytes, for a
+// name need not be UTF-8.
+std::optional<std::filesystem::path> FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return std::nullopt;
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile()) return std::nullopt;
+  return std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString());
+}
+
 }  // namespace
 
-Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
-             ErrorReport report_error)
+Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error)
     : command1_(new QPushButton(FromUtf8(kCommand1Text), this)),
       label1_(new MessageLabel(this)),
       progress_bar_(new QProgressBar(this)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }),
       controller_(*this, dialog ? std::move(dialog) : std::make_unique<QtOpenDialog>(this),
-                  std::move(program_directory),
+                  std::move(folders),
                   {.post =
                        [this](BackgroundRun::Task task) {
                          QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
@@ -48,6 +63,7 @@ Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   setFixedSize(kForm1Width / kTwipsPerPixelAt96Dpi, kForm1Height / kTwipsPerPixelAt96Dpi);
+  setAcceptDrops(true);
 
   command1_->setObjectName("Command1");
   command1_->setGeometry(Pixels(kCommand1Box));
@@ -81,8 +97,20 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  controller_.Close();
+  // A run held up where no cancel reaches must not hold the process.
+  if (!controller_.Close()) EndProcessNow(kExitWindowClosed);
   QWidget::closeEvent(event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!controller_.running() && FirstLocalFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const std::optional<std::filesystem::path> file = FirstLocalFile(event->mimeData());
+  if (!file) return;
+  event->acceptProposedAction();
+  controller_.OpenFile(*file);
 }
 
 void Form1::EnableCommand1(bool enabled) {

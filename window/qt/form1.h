@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,14 +20,20 @@ namespace linksift {
 // drawn as RunController asks; the window's events go to the controller.
 class Form1 final : public QWidget, private RunView {
  public:
-  // `program_directory` is where urls.txt goes. A null `dialog` gives Qt's
-  // file dialog, a null `report_error` a message box; tests pass their own.
-  explicit Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog = nullptr,
+  // `folders` say where urls.txt goes. A null `dialog` gives Qt's file
+  // dialog, a null `report_error` a message box; tests pass their own.
+  explicit Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog = nullptr,
                  ErrorReport report_error = nullptr);
+
+  // Runs `input` as if chosen in the dialog (the command line's FILE).
+  void OpenFile(std::filesystem::path input) { controller_.OpenFile(std::move(input)); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // A file dropped on the window runs as if chosen; of several, the first.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Drawing what the controller asks for.

@@ -2,15 +2,19 @@
 
 #include <windows.h>
 
-#include <string>
+#include "output_folders.h"
 
 namespace linksift {
 
-// The directory that holds the running executable, UTF-8, as the system
-// reports it (a drive's root keeps its trailing separator).
-std::string ProgramDirectory();
+// Where urls.txt may go on Windows: the folder of the running executable, as
+// the system reports it (a drive's root keeps its trailing separator), and
+// %LOCALAPPDATA%\Linksift for when that folder cannot be written to.
+OutputFolders WindowsOutputFolders();
 
-// Shows Form1 and runs until the window is closed; returns the exit code.
+// Reads the command line; --help and --version show a message box and return
+// 0, a wrong command line one with the error and returns 2. Otherwise shows
+// Form1, runs the command line's FILE if it has one, and returns once the
+// window is closed.
 int RunLinksift(HINSTANCE instance, int show);
 
 }  // namespace linksift

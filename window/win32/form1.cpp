@@ -1,13 +1,16 @@
 #include "form1.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
 #include <system_error>
 #include <utility>
 
+#include "command_line.h"
 #include "dpi.h"
+#include "end_process.h"
 #include "layout.h"
 #include "resource_ids.h"
 #include "texts.h"
@@ -58,9 +61,8 @@ void DropQueuedTasks(HWND window) {
 
 }  // namespace
 
-Form1::Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog,
-             ErrorReport report_error)
-    : program_directory_(std::move(program_directory)),
+Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error)
+    : folders_(std::move(folders)),
       cd1_(std::move(dialog)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }) {}
@@ -85,14 +87,30 @@ void Form1::Create(HINSTANCE instance) {
   Layout(WindowDpi(hwnd_));
   if (!cd1_) cd1_ = std::make_unique<Win32OpenDialog>(hwnd_);
   controller_.emplace(
-      static_cast<RunView&>(*this), std::move(cd1_), std::move(program_directory_),
+      static_cast<RunView&>(*this), std::move(cd1_), std::move(folders_),
       WindowQueue{.post = [this](BackgroundRun::Task task) { Post(std::move(task)); },
                   .post_delayed =
                       [this](std::chrono::milliseconds delay, BackgroundRun::Task task) {
                         PostDelayed(delay, std::move(task));
                       }});
   controller_->Load();
+  ::DragAcceptFiles(hwnd_, TRUE);
   ::SetFocus(command1_);
+}
+
+void Form1::OpenFile(std::filesystem::path input) {
+  if (controller_) controller_->OpenFile(std::move(input));
+}
+
+// A file dropped on the window runs as if chosen; of several, the first.
+void Form1::TakeDrop(HDROP drop) {
+  const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+  std::wstring name(length + 1, L'\0');
+  const UINT copied = ::DragQueryFileW(drop, 0, name.data(), length + 1);
+  ::DragFinish(drop);
+  if (copied == 0) return;
+  name.resize(copied);
+  OpenFile(std::filesystem::path(name));
 }
 
 void Form1::CreateControls(HINSTANCE instance) {
@@ -184,8 +202,12 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       Layout(HIWORD(wparam));
       return 0;
     }
+    case WM_DROPFILES:
+      TakeDrop(reinterpret_cast<HDROP>(wparam));
+      return 0;
     case WM_CLOSE:
-      if (controller_) controller_->Close();
+      // A run held up where no cancel reaches must not hold the process.
+      if (controller_ && !controller_->Close()) EndProcessNow(kExitWindowClosed);
       ::DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY: {

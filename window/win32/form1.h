@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,10 +29,9 @@ class Form1 final : private RunView {
   static constexpr int kCommand1Id = 1001;
   static constexpr int kLabel1Id = 1002;
   static constexpr int kProgressId = 1003;
-  // `program_directory` (UTF-8) is where urls.txt goes. A null `dialog` gives
-  // the system's Open dialog, a null `report_error` a message box; tests pass
-  // their own.
-  explicit Form1(std::string program_directory, std::unique_ptr<OpenDialog> dialog = nullptr,
+  // `folders` say where urls.txt goes. A null `dialog` gives the system's
+  // Open dialog, a null `report_error` a message box; tests pass their own.
+  explicit Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog = nullptr,
                  ErrorReport report_error = nullptr);
   ~Form1() override;
   Form1(const Form1&) = delete;
@@ -42,6 +44,10 @@ class Form1 final : private RunView {
   // Gives the window's keys their meaning before dispatch: Enter and Space
   // press Command1, Esc cancels a run. True when `message` was used up.
   bool PreTranslate(MSG& message);
+
+  // Runs `input` as if chosen in the dialog (the command line's FILE); once
+  // the window is made.
+  void OpenFile(std::filesystem::path input);
 
   HWND hwnd() const { return hwnd_; }
   const StaticLabel& label() const { return *label1_; }
@@ -56,6 +62,7 @@ class Form1 final : private RunView {
   void PostDelayed(std::chrono::milliseconds delay, BackgroundRun::Task task);
   void RunTimer(UINT_PTR id);
   void Destroyed();
+  void TakeDrop(HDROP drop);
 
   // Drawing what the controller asks for.
   TextLabel& Label1() override { return *label1_; }
@@ -65,7 +72,7 @@ class Form1 final : private RunView {
   void ShowError(const std::string& message) override { report_error_(message); }
   void ShowErrorBox(const std::string& message);
 
-  std::string program_directory_;
+  OutputFolders folders_;
   std::unique_ptr<OpenDialog> cd1_;
   ErrorReport report_error_;
   std::function<void()> on_destroyed_;

@@ -12,11 +12,19 @@
 
 #include "background_run.h"
 #include "open_dialog.h"
+#include "output_folders.h"
 #include "run_controller.h"
 #include "run_view.h"
 #include "text_label.h"
 
 namespace linksift::testing_support {
+
+// Folders for a run that writes beside a program in `directory`.
+inline OutputFolders ProgramFolder(std::filesystem::path directory) {
+  OutputFolders folders;
+  folders.program = std::move(directory);
+  return folders;
+}
 
 // Records every call the fakes below receive, in order.
 using CallLog = std::vector<std::string>;

@@ -3,11 +3,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -33,7 +37,7 @@ class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(dir_.string(), MakeDialog(), RecordErrors());
+    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }
@@ -199,6 +203,33 @@ TEST_F(Form1Test, ClickRunsExtractionIntoTheProgramDirectory) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return LabelText() == result; }));
   EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://x/1\r\nhttp://y/2\r\n");
   EXPECT_TRUE(command1_->isEnabled());
+  EXPECT_TRUE(errors_.empty());
+}
+
+// Sends what a drag over the window and a drop of `urls` would; true when the
+// drag was accepted.
+bool DropOn(QWidget* form, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint middle = form->rect().center();
+  QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form, &drop);
+  return true;
+}
+
+TEST_F(Form1Test, DroppedFileRunsAsIfChosenTheFirstOfSeveral) {
+  const std::filesystem::path first = Write("first.txt", "a http://x/1 b\r\n");
+  const std::filesystem::path second = Write("second.txt", "http://y/2\r\n");
+  EXPECT_FALSE(DropOn(form_.get(), {QUrl("http://example.org/in.txt")})) << "not a local file";
+  ASSERT_TRUE(DropOn(form_.get(), {QUrl::fromLocalFile(QString::fromStdString(first.string())),
+                                   QUrl::fromLocalFile(QString::fromStdString(second.string()))}));
+  const std::string result = BuildResultText(1, dir_.string() + "/urls.txt");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LabelText() == result; }));
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://x/1\r\n");
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 0) << "no dialog for a drop";
   EXPECT_TRUE(errors_.empty());
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +38,7 @@ class Form1Test : public Form1TestBase {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(Narrow(dir_.native()), MakeDialog(), RecordErrors());
+    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     try {
       form_->Create(::GetModuleHandleW(nullptr));
     } catch (const std::exception& e) {
@@ -265,6 +267,38 @@ TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {
   EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "");
   EXPECT_EQ(form_->label().Text(), BuildResultText(0, OutputPath()));
   EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
+}
+
+// What the shell hands a window when files are dropped on it; the window
+// frees it with DragFinish.
+HDROP MakeDrop(const std::vector<std::wstring>& files) {
+  std::size_t chars = 1;  // the list ends with an empty name
+  for (const std::wstring& file : files) chars += file.size() + 1;
+  const HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  auto* name = reinterpret_cast<wchar_t*>(drop + 1);
+  for (const std::wstring& file : files) {
+    std::copy(file.begin(), file.end(), name);
+    name += file.size() + 1;
+  }
+  ::GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+TEST_F(Form1Test, ADroppedFileRunsAsIfChosenTheFirstOfSeveral) {
+  WriteFile(dir_ / "first.txt", "a http://a b\r\n");
+  WriteFile(dir_ / "second.txt", "http://b\r\n");
+  ::SendMessageW(form_->hwnd(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(
+                     MakeDrop({(dir_ / "first.txt").wstring(), (dir_ / "second.txt").wstring()})),
+                 0);
+  ASSERT_TRUE(RunEnds());
+  EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\n");
+  EXPECT_EQ(form_->label().Text(), BuildResultText(1, OutputPath()));
+  EXPECT_TRUE(log_.empty()) << "no dialog for a drop";
+  EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(Form1Test, EnterPressesTheButton) {

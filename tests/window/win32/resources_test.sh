@@ -57,6 +57,6 @@ grep -q 'Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$work/manifest.x
 # One executable for the GUI subsystem that needs nothing beyond the system's DLLs.
 headers="$(x86_64-w64-mingw32-objdump -p "$exe")"
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI program"
-extra="$(grep 'DLL Name' <<<"$headers" | grep -viE 'kernel32|user32|gdi32|comctl32|comdlg32|msvcrt|advapi32|shell32' || true)"
+extra="$(grep 'DLL Name' <<<"$headers" | grep -viE 'kernel32|user32|gdi32|comctl32|comdlg32|msvcrt|advapi32|shell32|ole32' || true)"
 [ -z "$extra" ] || fail "depends on more than the system: $extra"
 echo "icon, version $version ($numeric), manifest and imports as expected"

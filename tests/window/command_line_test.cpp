@@ -1,0 +1,54 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "version.h"
+
+namespace linksift {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(ParseCommandLine, OptionsFileAndMistakes) {
+  struct Case {
+    std::vector<std::filesystem::path> arguments;
+    Action action;
+    std::string file;  // empty: none
+    std::string problem;
+  };
+  const Case cases[] = {
+      {{}, Action::kShowWindow, "", ""},
+      {{"notes.txt"}, Action::kShowWindow, "notes.txt", ""},
+      {{"/tmp/x\xff/in.txt"}, Action::kShowWindow, "/tmp/x\xff/in.txt", ""},
+      {{"-"}, Action::kShowWindow, "-", ""},
+      {{"--help"}, Action::kHelp, "", ""},
+      {{"a.txt", "--version"}, Action::kVersion, "", ""},
+      {{"--version", "--bogus"}, Action::kVersion, "", ""},
+      {{"--", "--help"}, Action::kShowWindow, "--help", ""},
+      {{"--", "-x", "--"}, Action::kWrong, "", "one FILE at most, not also '--'"},
+      {{"--bogus"}, Action::kWrong, "", "unknown option '--bogus'"},
+      {{"-h"}, Action::kWrong, "", "unknown option '-h'"},
+      {{"a.txt", "b.txt"}, Action::kWrong, "", "one FILE at most, not also 'b.txt'"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = ParseCommandLine(c.arguments);
+    const std::string name = c.arguments.empty() ? "(none)" : c.arguments.front().string();
+    EXPECT_EQ(line.action, c.action) << name;
+    EXPECT_EQ(line.file ? line.file->string() : "", c.file) << name;
+    EXPECT_EQ(line.problem, c.problem) << name;
+  }
+}
+
+TEST(CommandLineTexts, NameTheVersionTheWayOutAndTheDriver) {
+  EXPECT_EQ(VersionText(), std::string("linksift ") + kVersionText + "\n");
+  EXPECT_NE(HelpText().find("linksift-extract"), std::string::npos);
+  const std::string wrong = WrongCommandLineText("unknown option '-x'");
+  EXPECT_EQ(wrong.find('\n'), std::string::npos) << "one line";
+  EXPECT_NE(wrong.find("--help"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace linksift

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The real program as a desktop starts it, in a private X server: with a FILE
+# on its command line (as "Open with" does), from a folder whose name is not
+# UTF-8, from a folder the user cannot write to (as root only: the program is
+# run as nobody), and with urls.txt a FIFO that nobody reads (Esc ends the
+# run, closing ends the program) or whose reader leaves (an error box, not a
+# dead program). Screenshots go to SCREENSHOT_DIR.
+# Usage: desktop_xvfb.sh PROGRAM SCREENSHOT_DIR
+set -euo pipefail
+
+program="$(realpath "$1")"
+shots="$2"
+source "$(dirname "$0")/../end_to_end_lib.sh"
+close_window="$(dirname "$0")/close_window.py"
+for tool in Xvfb xdotool import compare identify convert python3; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (packages xvfb, xdotool, imagemagick, python3)"
+done
+start_xvfb
+mkdir -p "$shots" "$work/runtime"
+rm -f "$shots/failure.png"
+chmod 700 "$work/runtime"
+echo 'leak:libdbus-1.so' >"$work/leaks.supp"
+input="$work/links.txt"
+printf 'see HTTP://Example.org/A, next\r\nno link here\r\n' >"$input"
+printf 'HTTP://Example.org/A\r\n' >"$work/expected"
+
+# start FOLDER [PREFIX...] -- FILE: the program copied into FOLDER, started on FILE.
+start() {
+  local folder="$1"
+  shift
+  local prefix=()
+  while [ "$1" != "--" ]; do prefix+=("$1") && shift; done
+  shift
+  program_log="$work/app.log"
+  env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
+    LSAN_OPTIONS="suppressions=$work/leaks.supp" "${prefix[@]}" "$folder/linksift" "$@" \
+    >"$program_log" 2>&1 &
+  app=$!
+  pids+=("$app")
+  window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --pid "$app" --name '^Linksift$' |
+    head -n1)" || fail "no window titled Linksift"
+}
+ended() { ! kill -0 "$app" 2>/dev/null; }
+# close_and_time: closes the window; `took` is how long the program took to end, in ms.
+close_and_time() {
+  python3 "$close_window" "$window" || fail "could not ask the window to close"
+  local begin=$(date +%s%N) status=0
+  wait_until ended || fail "the program went on after its window was closed"
+  took=$((($(date +%s%N) - begin) / 1000000))
+  wait "$app" || status=$?
+  ((status == 0)) || fail "the program ended with status $status"
+}
+copy_into() { mkdir -p "$1" && cp "$program" "$1/linksift"; }
+
+# 1. A FILE on the command line, from a folder named in bytes that are not UTF-8.
+odd="$work/x"$'\xff'
+copy_into "$odd"
+root_had_urls=0
+[ -e /urls.txt ] && root_had_urls=1
+start "$odd" -- "$input"
+wait_until test -f "$odd/urls.txt" || fail "no urls.txt beside the program in $odd"
+cmp "$work/expected" "$odd/urls.txt" || fail "urls.txt holds other bytes"
+((root_had_urls == 1)) || [ ! -e /urls.txt ] || fail "urls.txt was written at the root"
+capture_stable "$window" "$shots/odd-folder.png" || fail "the window never settled"
+close_and_time
+echo "odd folder: closed in $took ms"
+
+# 2. A program folder the user cannot write to: root owns it, nobody runs it.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+  chmod 755 "$work"
+  chmod 644 "$input"
+  copy_into "$work/system"
+  home="$work/home"
+  mkdir -p "$home"
+  chown nobody:nogroup "$home" "$work/runtime"
+  start "$work/system" setpriv --reuid=nobody --regid=nogroup --clear-groups env -u XDG_DATA_HOME \
+    HOME="$home" -- "$input"
+  data_urls="$home/.local/share/linksift/urls.txt"
+  wait_until test -f "$data_urls" || fail "no urls.txt in the user's data folder $data_urls"
+  cmp "$work/expected" "$data_urls" || fail "urls.txt in the data folder holds other bytes"
+  [ "$(ls -A "$work/system")" = linksift ] || fail "written beside the program too: $(ls -A "$work/system")"
+  capture_stable "$window" "$shots/data-folder.png" || fail "the window never settled"
+  close_and_time
+  echo "data folder: closed in $took ms"
+  chown root:root "$work/runtime"
+else
+  echo "SKIPPED the read-only program folder: it needs root to run the program as nobody"
+fi
+
+# 3. urls.txt a FIFO nobody reads: the run waits; Esc ends it within a second.
+copy_into "$work/fifo"
+mkfifo "$work/fifo/urls.txt"
+start "$work/fifo" -- "$input"
+wait_until bar_in_place_of_label "$window" || fail "no progress bar while urls.txt has no reader"
+mv "$work/probe.png" "$shots/fifo-waiting.png"
+xdotool windowfocus --sync "$window"
+xdotool key Escape
+bar_gone() { ! bar_in_place_of_label "$window"; }
+begin=$SECONDS
+wait_until bar_gone || fail "Esc did not end a run waiting on a FIFO"
+((SECONDS - begin <= 2)) || fail "Esc took $((SECONDS - begin)) s to end the run"
+kill -0 "$app" || fail "the program ended after Esc"
+close_and_time
+# ... and closing the window during such a run ends the program.
+start "$work/fifo" -- "$input"
+wait_until bar_in_place_of_label "$window" || fail "no progress bar on the second FIFO run"
+close_and_time
+((took < 1000)) || fail "the program took $took ms to end after its window closed"
+echo "FIFO without a reader: closed in $took ms"
+[ "$(ls -A "$work/fifo" | tr '\n' ' ')" = "linksift urls.txt " ] || fail "left behind: $(ls -A "$work/fifo")"
+
+# 4. urls.txt a FIFO whose reader leaves after a few bytes: an error box, and
+# the program lives on.
+for i in $(seq 200000); do printf 'a http://example.org/%d b\r\n' "$i"; done >"$work/many.txt"
+head -c 100 "$work/fifo/urls.txt" >/dev/null &
+reader=$!
+pids+=("$reader")
+start "$work/fifo" -- "$work/many.txt"
+find_box() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null); do
+    [ "$id" != "$window" ] && box="$id" && return 0
+  done
+  return 1
+}
+wait_until find_box || fail "no error box when the reader of urls.txt left"
+kill -0 "$app" || fail "the program died when the reader of urls.txt left"
+capture_stable root "$shots/broken-pipe.png" || fail "the error box never settled"
+xdotool windowfocus --sync "$box"
+xdotool key Return
+box_gone() { ! find_box; }
+wait_until box_gone || fail "the error box did not close"
+close_and_time
+echo "FIFO whose reader left: closed in $took ms"
+echo "PASS: FILE from the command line; odd folder name; data folder; FIFO output; screenshots in $shots"

@@ -1,0 +1,76 @@
+#include "command_line.h"
+
+#include "version.h"
+
+namespace linksift {
+namespace {
+
+// An argument as text for messages, UTF-8 whatever the system's code page.
+std::string Utf8(const std::filesystem::path& argument) {
+  const std::u8string text = argument.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+CommandLine Only(CommandLine::Action action, std::string problem = {}) {
+  CommandLine line;
+  line.action = action;
+  line.problem = std::move(problem);
+  return line;
+}
+
+CommandLine Wrong(std::string problem) {
+  return Only(CommandLine::Action::kWrong, std::move(problem));
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments) {
+  CommandLine line;
+  bool options_ended = false;
+  for (const std::filesystem::path& argument : arguments) {
+    const std::string text = Utf8(argument);
+    const bool option = !options_ended && text.size() > 1 && text.front() == '-';
+    if (option && text == "--") {
+      options_ended = true;
+    } else if (option && text == "--help") {
+      return Only(CommandLine::Action::kHelp);
+    } else if (option && text == "--version") {
+      return Only(CommandLine::Action::kVersion);
+    } else if (option) {
+      return Wrong("unknown option '" + text + "'");
+    } else if (line.file) {
+      return Wrong("one FILE at most, not also '" + text + "'");
+    } else {
+      line.file = argument;
+    }
+  }
+  return line;
+}
+
+std::string HelpText() {
+  return "Usage: linksift [FILE]\n"
+         "Opens a window with one button: choose a text file, and the first http:// link\n"
+         "of each of its lines goes to urls.txt, beside the program or, where that folder\n"
+         "cannot be written to, in the user's data folder. The window shows the count and\n"
+         "the file's full path.\n"
+         "With FILE, its links are taken at once, as if it had been chosen.\n"
+         "\n"
+         "Options:\n"
+         "  --help     print this help and exit\n"
+         "  --version  print the version and exit\n"
+         "  --         end the options: what follows is a file name\n"
+         "\n"
+         "Without a display, linksift-extract INPUT OUTPUT does the same run.\n"
+         "Exit status: 0 the window was closed, 1 it could not start,\n"
+         "2 the command line was wrong.\n";
+}
+
+std::string VersionText() {
+  return std::string("linksift ") + kVersionText + "\n";
+}
+
+std::string WrongCommandLineText(const std::string& problem) {
+  return "linksift: " + problem + "; try 'linksift --help'";
+}
+
+}  // namespace linksift

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "extraction_error.h"
+
+namespace linksift {
+
+// Where a run may write urls.txt. Each front end asks its system for both.
+struct OutputFolders {
+  // The program's own folder, the first choice. Empty when the system could
+  // not say where the program is: `program_unknown` says why, and nothing is
+  // written anywhere.
+  std::filesystem::path program;
+  std::error_code program_unknown;
+  // The user's data folder for Linksift, made when first needed; for a
+  // program folder the user cannot write to. Empty when the system has none.
+  std::filesystem::path user_data;
+};
+
+// True when `error` means the program folder itself cannot be written to
+// (no permission, a read-only file system), so that urls.txt belongs in the
+// user's data folder instead. A write-protected urls.txt is not such a case.
+bool CallsForUserData(const ExtractionError& error);
+
+// The path as the label shows it, UTF-8; bytes that are not UTF-8 become
+// U+FFFD, so that a folder with such a name still shows, recognisably.
+std::string DisplayPath(const std::filesystem::path& path);
+
+// `folder` followed directly by OutputFileName: the file a run writes.
+std::filesystem::path OutputFileIn(const std::filesystem::path& folder);
+
+}  // namespace linksift
