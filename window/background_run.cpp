@@ -30,9 +30,13 @@ struct BackgroundRun::Ending {
     done = true;
     ended.notify_all();
   }
-  bool WaitFor(std::chrono::milliseconds grace) {
+  bool WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex);
-    return ended.wait_for(lock, grace, [this] { return done; });
+    return ended.wait_until(lock, deadline, [this] { return done; });
+  }
+  void Wait() {
+    std::unique_lock lock(mutex);
+    ended.wait(lock, [this] { return done; });
   }
 };
 
@@ -51,43 +55,60 @@ BackgroundRun::~BackgroundRun() {
 bool BackgroundRun::Start(std::filesystem::path input, OutputFolders folders,
                           ProgressCallback on_progress, FinishedCallback on_finished) {
   if (running_) return false;
-  cancel_ = false;
+  cancel_ = std::make_shared<std::atomic<bool>>(false);
   callbacks_ =
       std::make_shared<Callbacks>(Callbacks{this, std::move(on_progress), std::move(on_finished)});
   ending_ = std::make_shared<Ending>();
   thread_ = std::thread(&BackgroundRun::Work, post_, std::weak_ptr<Callbacks>(callbacks_), ending_,
-                        std::move(input), std::move(folders), &cancel_);
+                        std::move(input), std::move(folders), cancel_);
   running_ = true;
   return true;
 }
 
 void BackgroundRun::Cancel() {
-  cancel_ = true;
+  *cancel_ = true;
 }
 
 void BackgroundRun::CancelAndWait() {
-  cancel_ = true;
+  *cancel_ = true;
   if (thread_.joinable()) thread_.join();
+  for (const std::shared_ptr<Ending>& ending : abandoned_) ending->Wait();
+  abandoned_.clear();
 }
 
 bool BackgroundRun::CancelAndWaitFor(std::chrono::milliseconds grace) {
-  cancel_ = true;
+  *cancel_ = true;
+  const auto deadline = std::chrono::steady_clock::now() + grace;
+  for (const std::shared_ptr<Ending>& ending : abandoned_) {
+    if (!ending->WaitUntil(deadline)) return false;
+  }
+  abandoned_.clear();
   if (!thread_.joinable()) return true;
-  if (!ending_->WaitFor(grace)) return false;
+  if (!ending_->WaitUntil(deadline)) return false;
   thread_.join();
   return true;
 }
 
+void BackgroundRun::Abandon() {
+  if (!running_) return;
+  *cancel_ = true;
+  thread_.detach();
+  abandoned_.push_back(std::move(ending_));
+  // Its progress and outcome, still to be posted, lapse with these.
+  callbacks_.reset();
+  running_ = false;
+}
+
 void BackgroundRun::Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
                          std::shared_ptr<Ending> ending, std::filesystem::path input,
-                         OutputFolders folders, const std::atomic<bool>* cancel) {
+                         OutputFolders folders, std::shared_ptr<std::atomic<bool>> cancel) {
   const ProgressCallback report = [&post, &callbacks](std::uint64_t done, std::uint64_t total) {
     post([callbacks, done, total] {
       const std::shared_ptr<Callbacks> live = callbacks.lock();
       if (live && live->on_progress) live->on_progress(done, total);
     });
   };
-  RunOutcome outcome = RunExtraction(input, folders, report, cancel);
+  RunOutcome outcome = RunExtraction(input, folders, report, cancel.get());
   post([callbacks, outcome = std::move(outcome)] {
     if (const std::shared_ptr<Callbacks> live = callbacks.lock()) live->owner->Finish(outcome);
   });

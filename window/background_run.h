@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "extract.h"
 #include "open_command.h"
@@ -69,22 +70,32 @@ class BackgroundRun {
   // for it: the caller ends the process instead (see EndProcessNow).
   bool CancelAndWaitFor(std::chrono::milliseconds grace);
 
+  // For Esc on a run that a cancel has not ended in good time: lets go of
+  // the run, whose thread finishes in the background and reports nothing,
+  // so that running() is false and a new run may start. A run let go of is
+  // cancelled and so never replaces urls.txt.
+  void Abandon();
+
  private:
   struct Callbacks;
   struct Ending;
 
   static void Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
                    std::shared_ptr<Ending> ending, std::filesystem::path input,
-                   OutputFolders folders, const std::atomic<bool>* cancel);
+                   OutputFolders folders, std::shared_ptr<std::atomic<bool>> cancel);
   void Finish(const RunOutcome& outcome);
 
   PostToWindow post_;
-  std::atomic<bool> cancel_{false};
+  // The current run's cancel flag, shared with its thread, which may outlive
+  // this object's hold on it (Abandon).
+  std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
   // The current run's callbacks. Queued tasks hold them weakly, so they
   // lapse with this object.
   std::shared_ptr<Callbacks> callbacks_;
   // Tells a waiting close when the thread is done.
   std::shared_ptr<Ending> ending_;
+  // Runs let go of whose threads may still be going.
+  std::vector<std::shared_ptr<Ending>> abandoned_;
   std::thread thread_;
   bool running_ = false;
 };

@@ -39,7 +39,18 @@ void RunController::OpenFile(std::filesystem::path input) {
 }
 
 void RunController::Cancel() {
-  if (run_.running()) run_.Cancel();
+  if (!run_.running()) return;
+  run_.Cancel();
+  queue_.post_delayed(kCancelGrace, [self = std::weak_ptr(self_), number = run_number_] {
+    if (const auto controller = self.lock()) (*controller)->GiveUpOn(number);
+  });
+}
+
+void RunController::GiveUpOn(unsigned run_number) {
+  // The run ended in time, or another has started since.
+  if (run_number != run_number_ || !run_.running()) return;
+  run_.Abandon();
+  FinishRun(RunOutcome{});  // as a cancelled run: nothing to show
 }
 
 bool RunController::Close() {

@@ -22,6 +22,11 @@ inline constexpr std::chrono::milliseconds kProgressDelay{333};
 // takes effect within about 50 ms wherever one can reach the run.
 inline constexpr std::chrono::milliseconds kCloseGrace{100};
 
+// How long Esc waits for a cancelled run to end before letting go of it: a
+// run held up in a call no cancel reaches (a stalled network file) must not
+// keep the window busy.
+inline constexpr std::chrono::milliseconds kCancelGrace{500};
+
 // How tasks get onto the window's thread.
 struct WindowQueue {
   // From any thread, in order; see BackgroundRun::PostToWindow.
@@ -59,7 +64,8 @@ class RunController {
   // lasts or the dialog is up.
   void OpenFile(std::filesystem::path input);
   // Esc: a run stops within a fraction of a second; the label keeps its text
-  // and nothing is reported.
+  // and nothing is reported. A run still going after kCancelGrace is let go
+  // of (see BackgroundRun::Abandon) and the window is ready again.
   void Cancel();
   // The window is closing: cancels the run and returns once its thread has
   // ended, so that no temporary file outlives the window; true then. False
@@ -74,6 +80,7 @@ class RunController {
   void StartRun(std::filesystem::path input);
   void TakeProgress(std::uint64_t done, std::uint64_t total);
   void RevealProgress(unsigned run_number);
+  void GiveUpOn(unsigned run_number);
   void FinishRun(const RunOutcome& outcome);
 
   RunView& view_;

@@ -234,34 +234,81 @@ TEST_F(RunControllerTest, RelativeFileFromOutsideIsNamedInFullInErrors) {
   EXPECT_NE(view_.errors[0].find("\n" + full + "\n"), std::string::npos) << view_.errors[0];
 }
 
-// A run held up in a call no cancel reaches: here the post of its outcome,
-// which waits until the test lets it go.
-TEST_F(RunControllerTest, ClosingGivesUpOnARunHeldUpBeyondTheGrace) {
-  std::mutex mutex;
-  std::condition_variable released;
-  bool release = false;
-  WindowQueue stuck{.post =
-                        [&](BackgroundRun::Task) {
-                          std::unique_lock lock(mutex);
-                          released.wait(lock, [&] { return release; });
-                        },
-                    .post_delayed = [](std::chrono::milliseconds, BackgroundRun::Task) {}};
-  FakeView view(&log_);
-  auto dialog = std::make_unique<FakeDialog>(&log_);
-  WriteFile(dir_ / "in.txt", "http://a/\r\n");
-  dialog->answer = dir_ / "in.txt";
-  RunController controller(view, std::move(dialog), ProgramFolder(dir_), stuck);
+// A run held up in a call no cancel reaches: here the post of its progress
+// or outcome, which blocks until the test lets go. Delayed tasks wait in
+// `delayed` for the test to run them.
+class HeldUpRunTest : public RunControllerTest {
+ protected:
+  ~HeldUpRunTest() override {
+    {
+      const std::lock_guard lock(mutex_);
+      release_ = true;
+    }
+    released_.notify_all();  // the controller's end then waits for the threads
+  }
+
+  WindowQueue HeldUpQueue() {
+    return {.post =
+                [this](BackgroundRun::Task) {
+                  std::unique_lock lock(mutex_);
+                  released_.wait(lock, [this] { return release_; });
+                },
+            .post_delayed =
+                [this](std::chrono::milliseconds delay, BackgroundRun::Task task) {
+                  delayed_.emplace_back(delay, std::move(task));
+                }};
+  }
+
+  // Owned here, so that it goes only once the destructor has let go.
+  RunController& HeldUpController() {
+    auto dialog = std::make_unique<FakeDialog>(&log_);
+    WriteFile(dir_ / "in.txt", "http://a/\r\n");
+    dialog->answer = dir_ / "in.txt";
+    held_up_view_.Label1().SetText("before");
+    held_up_ = std::make_unique<RunController>(held_up_view_, std::move(dialog),
+                                               ProgramFolder(dir_), HeldUpQueue());
+    return *held_up_;
+  }
+
+  std::vector<std::pair<std::chrono::milliseconds, BackgroundRun::Task>> delayed_;
+  FakeView held_up_view_{&log_};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool release_ = false;
+  std::unique_ptr<RunController> held_up_;
+};
+
+TEST_F(HeldUpRunTest, ClosingGivesUpOnItBeyondTheGrace) {
+  RunController& controller = HeldUpController();
   controller.PressCommand1();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(controller.Close());
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, kCloseGrace);
   EXPECT_LT(waited, 10 * kCloseGrace) << "closing waited for the stuck run";
-  {
-    const std::lock_guard lock(mutex);
-    release = true;
-  }
-  released.notify_all();  // the controller's end then waits for the thread
+}
+
+TEST_F(HeldUpRunTest, EscLetsGoOfItAfterTheGraceAndTheWindowIsReadyAgain) {
+  RunController& controller = HeldUpController();
+  FakeView& view = held_up_view_;
+  controller.PressCommand1();
+  controller.Cancel();
+  ASSERT_FALSE(delayed_.empty());
+  EXPECT_EQ(delayed_.back().first, kCancelGrace);
+  EXPECT_TRUE(controller.running()) << "let go of before the grace";
+  delayed_.back().second();
+  EXPECT_FALSE(controller.running());
+  EXPECT_TRUE(view.command1_enabled);
+  EXPECT_EQ(view.Label1().Text(), "before");
+  EXPECT_TRUE(view.errors.empty());
+  EXPECT_EQ(ReadFile(urls()), kOld) << "a run let go of replaced urls.txt";
+  // The next press starts a run of its own; closing still gives up in time
+  // on both held-up threads.
+  controller.PressCommand1();
+  EXPECT_TRUE(controller.running());
+  EXPECT_FALSE(controller.Close());
 }
 
 TEST_F(RunControllerTest, DelayThatOutlivesTheControllerDoesNothing) {
