@@ -20,7 +20,6 @@
 namespace linksift {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 // What the callbacks saw, and on which thread.

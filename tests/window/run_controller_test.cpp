@@ -21,7 +21,6 @@
 namespace linksift {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 constexpr char kOld[] = "http://old/\r\n";
