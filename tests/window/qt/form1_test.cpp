@@ -33,11 +33,10 @@ using namespace testing_support;
 
 // Form1 over a fake dialog and a recorded error seam, writing into a temporary
 // program directory.
-class Form1Test : public Form1TestBase {
+class Form1Test : public Form1TestBase<Form1> {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }
@@ -49,7 +48,6 @@ class Form1Test : public Form1TestBase {
     return dir_ / name;
   }
 
-  std::unique_ptr<Form1> form_;
   QPushButton* command1_ = nullptr;
   MessageLabel* label1_ = nullptr;
 };
