@@ -14,6 +14,7 @@
 #endif
 
 #include "extract.h"
+#include "utf16.h"
 #include "version.h"
 
 namespace {
@@ -39,12 +40,6 @@ constexpr char kUsage[] =
     "Exit status: 0 the links were written, 1 the run failed,\n"
     "2 the command line was wrong.\n";
 
-// A name in UTF-8, for messages, whatever the system's code page.
-std::string Utf8(const fs::path& path) {
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
-}
-
 // Writes all of `text` and flushes it; false, with errno set, when it is lost.
 bool Print(std::FILE* stream, const std::string& text) {
   errno = 0;
@@ -65,7 +60,7 @@ int ReportCount(linksift::LinkCount count, const fs::path& output) {
   std::FILE* stream = linksift::IsStandardOutput(output) ? stderr : stdout;
   if (Print(stream, std::to_string(count) + "\n")) return 0;
   const std::string reason = std::strerror(errno);
-  Print(stderr, "linksift-extract: the links were written to '" + Utf8(output) +
+  Print(stderr, "linksift-extract: the links were written to '" + linksift::Utf8FromPath(output) +
                     "', but their number could not be printed: " + reason + "\n");
   return kFailed;
 }
@@ -88,7 +83,7 @@ int Run(int argc, Char** argv) {
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const fs::path argument(argv[i]);
-    const std::string text = Utf8(argument);
+    const std::string text = linksift::Utf8FromPath(argument);
     if (options_ended || text == "-" || !text.starts_with("-")) {
       operands.push_back(argument);
     } else if (text == "--") {
@@ -104,8 +99,10 @@ int Run(int argc, Char** argv) {
     }
   }
   if (operands.empty()) return UsageError("missing INPUT and OUTPUT");
-  if (operands.size() == 1) return UsageError("missing OUTPUT after '" + Utf8(operands[0]) + "'");
-  if (operands.size() > 2) return UsageError("extra operand '" + Utf8(operands[2]) + "'");
+  if (operands.size() == 1)
+    return UsageError("missing OUTPUT after '" + linksift::Utf8FromPath(operands[0]) + "'");
+  if (operands.size() > 2)
+    return UsageError("extra operand '" + linksift::Utf8FromPath(operands[2]) + "'");
   return Extract(operands[0], operands[1]);
 }
 

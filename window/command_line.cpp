@@ -1,15 +1,10 @@
 #include "command_line.h"
 
+#include "utf16.h"
 #include "version.h"
 
 namespace linksift {
 namespace {
-
-// An argument as text for messages, UTF-8 whatever the system's code page.
-std::string Utf8(const std::filesystem::path& argument) {
-  const std::u8string text = argument.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 CommandLine Only(CommandLine::Action action, std::string problem = {}) {
   CommandLine line;
@@ -28,7 +23,7 @@ CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments
   CommandLine line;
   bool options_ended = false;
   for (const std::filesystem::path& argument : arguments) {
-    const std::string text = Utf8(argument);
+    const std::string text = Utf8FromPath(argument);
     const bool option = !options_ended && text.size() > 1 && text.front() == '-';
     if (option && text == "--") {
       options_ended = true;
