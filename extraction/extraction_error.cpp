@@ -8,7 +8,8 @@ namespace linksift {
 namespace {
 
 std::string Quoted(const std::filesystem::path& path) {
-  return "'" + Utf8FromPath(path) + "'";
+  std::string text = "'";
+  return text.append(Utf8FromPath(path)).append("'");
 }
 
 std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code,
