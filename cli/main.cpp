@@ -24,21 +24,21 @@ namespace fs = std::filesystem;
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-constexpr char kUsage[] =
-    "Usage: linksift-extract [OPTIONS] INPUT OUTPUT\n"
-    "Writes the first http:// link of every line of INPUT to OUTPUT, one per line\n"
-    "with CR LF, and prints how many it wrote. A file OUTPUT is replaced only once\n"
-    "the new one is complete; a device or pipe is written directly.\n"
-    "'-' is standard input as INPUT and standard output as OUTPUT; the count then\n"
-    "goes to standard error.\n"
-    "\n"
-    "Options:\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
-    "  --         end the options: what follows are file names\n"
-    "\n"
-    "Exit status: 0 the links were written, 1 the run failed,\n"
-    "2 the command line was wrong.\n";
+std::string Usage() {
+  return std::string(
+             "Usage: linksift-extract [OPTIONS] INPUT OUTPUT\n"
+             "Writes the first http:// link of every line of INPUT to OUTPUT, one per line\n"
+             "with CR LF, and prints how many it wrote. A file OUTPUT is replaced only once\n"
+             "the new one is complete; a device or pipe is written directly.\n"
+             "'-' is standard input as INPUT and standard output as OUTPUT; the count then\n"
+             "goes to standard error.\n"
+             "\n") +
+         linksift::kCommonOptionsHelp +
+         "  --         end the options: what follows are file names\n"
+         "\n"
+         "Exit status: 0 the links were written, 1 the run failed,\n"
+         "2 the command line was wrong.\n";
+}
 
 // Writes all of `text` and flushes it; false, with errno set, when it is lost.
 bool Print(std::FILE* stream, const std::string& text) {
@@ -89,7 +89,7 @@ int Run(int argc, Char** argv) {
     } else if (text == "--") {
       options_ended = true;
     } else if (text == "--help") {
-      return Print(stdout, kUsage) ? 0 : kFailed;
+      return Print(stdout, Usage()) ? 0 : kFailed;
     } else if (text == "--version") {
       return Print(stdout, std::string("linksift-extract ") + linksift::kVersionText + "\n")
                  ? 0

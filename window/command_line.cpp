@@ -43,16 +43,15 @@ CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments
 }
 
 std::string HelpText() {
-  return "Usage: linksift [FILE]\n"
-         "Opens a window with one button: choose a text file, and the first http:// link\n"
-         "of each of its lines goes to urls.txt, beside the program or, where that folder\n"
-         "cannot be written to, in the user's data folder. The window shows the count and\n"
-         "the file's full path.\n"
-         "With FILE, its links are taken at once, as if it had been chosen.\n"
-         "\n"
-         "Options:\n"
-         "  --help     print this help and exit\n"
-         "  --version  print the version and exit\n"
+  return std::string(
+             "Usage: linksift [FILE]\n"
+             "Opens a window with one button: choose a text file, and the first http:// link\n"
+             "of each of its lines goes to urls.txt, beside the program or, where that folder\n"
+             "cannot be written to, in the user's data folder. The window shows the count and\n"
+             "the file's full path.\n"
+             "With FILE, its links are taken at once, as if it had been chosen.\n"
+             "\n") +
+         kCommonOptionsHelp +
          "  --         end the options: what follows is a file name\n"
          "\n"
          "Without a display, linksift-extract INPUT OUTPUT does the same run.\n"
