@@ -14,6 +14,7 @@
 #endif
 
 #include "extract.h"
+#include "utf16.h"
 #include "version.h"
 
 namespace {
@@ -23,26 +24,20 @@ namespace fs = std::filesystem;
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-constexpr char kUsage[] =
-    "Usage: linksift-extract [OPTIONS] INPUT OUTPUT\n"
-    "Writes the first http:// link of every line of INPUT to OUTPUT, one per line\n"
-    "with CR LF, and prints how many it wrote. A file OUTPUT is replaced only once\n"
-    "the new one is complete; a device or pipe is written directly.\n"
-    "'-' is standard input as INPUT and standard output as OUTPUT; the count then\n"
-    "goes to standard error.\n"
-    "\n"
-    "Options:\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
-    "  --         end the options: what follows are file names\n"
-    "\n"
-    "Exit status: 0 the links were written, 1 the run failed,\n"
-    "2 the command line was wrong.\n";
-
-// A name in UTF-8, for messages, whatever the system's code page.
-std::string Utf8(const fs::path& path) {
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
+std::string Usage() {
+  return std::string(
+             "Usage: linksift-extract [OPTIONS] INPUT OUTPUT\n"
+             "Writes the first http:// link of every line of INPUT to OUTPUT, one per line\n"
+             "with CR LF, and prints how many it wrote. A file OUTPUT is replaced only once\n"
+             "the new one is complete; a device or pipe is written directly.\n"
+             "'-' is standard input as INPUT and standard output as OUTPUT; the count then\n"
+             "goes to standard error.\n"
+             "\n") +
+         linksift::kCommonOptionsHelp +
+         "  --         end the options: what follows are file names\n"
+         "\n"
+         "Exit status: 0 the links were written, 1 the run failed,\n"
+         "2 the command line was wrong.\n";
 }
 
 // Writes all of `text` and flushes it; false, with errno set, when it is lost.
@@ -65,7 +60,7 @@ int ReportCount(linksift::LinkCount count, const fs::path& output) {
   std::FILE* stream = linksift::IsStandardOutput(output) ? stderr : stdout;
   if (Print(stream, std::to_string(count) + "\n")) return 0;
   const std::string reason = std::strerror(errno);
-  Print(stderr, "linksift-extract: the links were written to '" + Utf8(output) +
+  Print(stderr, "linksift-extract: the links were written to '" + linksift::Utf8FromPath(output) +
                     "', but their number could not be printed: " + reason + "\n");
   return kFailed;
 }
@@ -88,13 +83,13 @@ int Run(int argc, Char** argv) {
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const fs::path argument(argv[i]);
-    const std::string text = Utf8(argument);
+    const std::string text = linksift::Utf8FromPath(argument);
     if (options_ended || text == "-" || !text.starts_with("-")) {
       operands.push_back(argument);
     } else if (text == "--") {
       options_ended = true;
     } else if (text == "--help") {
-      return Print(stdout, kUsage) ? 0 : kFailed;
+      return Print(stdout, Usage()) ? 0 : kFailed;
     } else if (text == "--version") {
       return Print(stdout, std::string("linksift-extract ") + linksift::kVersionText + "\n")
                  ? 0
@@ -104,8 +99,10 @@ int Run(int argc, Char** argv) {
     }
   }
   if (operands.empty()) return UsageError("missing INPUT and OUTPUT");
-  if (operands.size() == 1) return UsageError("missing OUTPUT after '" + Utf8(operands[0]) + "'");
-  if (operands.size() > 2) return UsageError("extra operand '" + Utf8(operands[2]) + "'");
+  if (operands.size() == 1)
+    return UsageError("missing OUTPUT after '" + linksift::Utf8FromPath(operands[0]) + "'");
+  if (operands.size() > 2)
+    return UsageError("extra operand '" + linksift::Utf8FromPath(operands[2]) + "'");
   return Extract(operands[0], operands[1]);
 }
 

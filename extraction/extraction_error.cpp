@@ -2,14 +2,14 @@
 
 #include <utility>
 
+#include "utf16.h"
+
 namespace linksift {
 namespace {
 
-// u8string: on Windows, string() would depend on the system's code page.
 std::string Quoted(const std::filesystem::path& path) {
-  const std::u8string name = path.u8string();
   std::string text = "'";
-  return text.append(name.begin(), name.end()).append("'");
+  return text.append(Utf8FromPath(path)).append("'");
 }
 
 std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code,

@@ -9,6 +9,9 @@ namespace linksift {
 // A path from its UTF-8 text. std::filesystem::path would read a narrow
 // string in the system's code page on Windows.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// A path's UTF-8 text, for messages. string() would give it in the system's
+// code page on Windows.
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 #ifdef _WIN32
 // Texts are UTF-8; the system's "W" functions take and give UTF-16.

@@ -1,15 +1,10 @@
 #include "command_line.h"
 
+#include "utf16.h"
 #include "version.h"
 
 namespace linksift {
 namespace {
-
-// An argument as text for messages, UTF-8 whatever the system's code page.
-std::string Utf8(const std::filesystem::path& argument) {
-  const std::u8string text = argument.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 CommandLine Only(CommandLine::Action action, std::string problem = {}) {
   CommandLine line;
@@ -28,7 +23,7 @@ CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments
   CommandLine line;
   bool options_ended = false;
   for (const std::filesystem::path& argument : arguments) {
-    const std::string text = Utf8(argument);
+    const std::string text = Utf8FromPath(argument);
     const bool option = !options_ended && text.size() > 1 && text.front() == '-';
     if (option && text == "--") {
       options_ended = true;
@@ -48,16 +43,15 @@ CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments
 }
 
 std::string HelpText() {
-  return "Usage: linksift [FILE]\n"
-         "Opens a window with one button: choose a text file, and the first http:// link\n"
-         "of each of its lines goes to urls.txt, beside the program or, where that folder\n"
-         "cannot be written to, in the user's data folder. The window shows the count and\n"
-         "the file's full path.\n"
-         "With FILE, its links are taken at once, as if it had been chosen.\n"
-         "\n"
-         "Options:\n"
-         "  --help     print this help and exit\n"
-         "  --version  print the version and exit\n"
+  return std::string(
+             "Usage: linksift [FILE]\n"
+             "Opens a window with one button: choose a text file, and the first http:// link\n"
+             "of each of its lines goes to urls.txt, beside the program or, where that folder\n"
+             "cannot be written to, in the user's data folder. The window shows the count and\n"
+             "the file's full path.\n"
+             "With FILE, its links are taken at once, as if it had been chosen.\n"
+             "\n") +
+         kCommonOptionsHelp +
          "  --         end the options: what follows is a file name\n"
          "\n"
          "Without a display, linksift-extract INPUT OUTPUT does the same run.\n"

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "utf16.h"
+
 namespace linksift {
 namespace {
 
@@ -23,11 +25,10 @@ std::string_view WhatFailed(Stage stage) {
 
 std::string Compose(std::string_view what, const std::filesystem::path& path,
                     std::string_view reason) {
-  // u8string and SystemReason: UTF-8 whatever code page Windows runs with.
-  const std::u8string name = path.u8string();
+  // SystemReason: UTF-8 whatever code page Windows runs with.
   std::string text(what);
   text.append(":\n");
-  text.append(name.begin(), name.end());
+  text.append(Utf8FromPath(path));
   text.append("\n\nПричина: ");
   text.append(reason);
   // Every run replaces the output only once it is complete.

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "texts.h"
+#include "utf16.h"
 
 namespace linksift {
 namespace {
@@ -57,8 +58,7 @@ bool CallsForUserData(const ExtractionError& error) {
 
 std::string DisplayPath(const std::filesystem::path& path) {
 #ifdef _WIN32
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
+  return Utf8FromPath(path);
 #else
   constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
   std::string_view rest = path.native();

@@ -92,11 +92,12 @@ hold_first_run() {
 
 # --- Runs that cannot clean up (kill -9 between naming the temporary and the
 # rename) leave it to the next run, which removes it; a live run's is kept.
-# name | strace options of the first run | where it holds
-while IFS='|' read -r name options holds; do
-  if ! hold_first_run "$options" "$holds"; then
+# killed_run_left_to_the_next NAME OPTIONS HOLDS (as hold_first_run takes them)
+killed_run_left_to_the_next() {
+  local name="$1"
+  if ! hold_first_run "$2" "$3"; then
     fail "$name: the first run never named its temporary"
-    continue
+    return
   fi
   kill -9 "$(cat run.pid)"
   exec 3>&-
@@ -110,22 +111,19 @@ while IFS='|' read -r name options holds; do
   else
     echo "ok $name: the next run removed it"
   fi
-done <<CASES
-killed before the rename|$delayed_rename|rename
-killed while the temporary is named from the start|$no_tmpfile|fifo
-CASES
+}
 
 # A live run's temporary stays while another run completes; then the live
 # run completes too, and its links win.
-while IFS='|' read -r name options holds; do
-  if ! hold_first_run "$options" "$holds"; then
+live_run_kept() {
+  local name="$1" kept rc=0
+  if ! hold_first_run "$2" "$3"; then
     fail "$name: the live run never named its temporary"
-    continue
+    return
   fi
   "$driver" b.txt out/urls.txt >/dev/null || fail "$name: the other run failed"
   kept="$(temporaries)"
   exec 3>&-
-  rc=0
   wait "$traced" || rc=$?
   if [ "$kept" != 1 ]; then
     fail "$name: the other run removed the live run's temporary"
@@ -136,9 +134,15 @@ while IFS='|' read -r name options holds; do
   else
     echo "ok $name: kept for the live run"
   fi
+}
+
+# how the first run holds | strace options of the first run | where it holds
+while IFS='|' read -r how options holds; do
+  killed_run_left_to_the_next "killed $how" "$options" "$holds"
+  live_run_kept "live run $how" "$options" "$holds"
 done <<CASES
-live run renaming slowly|$delayed_rename|rename
-live run with a temporary named from the start|$no_tmpfile|fifo
+at a slow rename|$delayed_rename|rename
+with a temporary named from the start|$no_tmpfile|fifo
 CASES
 
 # --- A folder where a temporary could be made but never removed (chattr +a)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "extract.h"
@@ -17,9 +18,6 @@
 namespace linksift {
 namespace {
 using namespace testing_support;
-
-constexpr char kInput[] = "a http://x/1 b\r\nsee http://y/2, more\n";
-constexpr char kLinks[] = "http://x/1\r\nhttp://y/2\r\n";
 
 // Reads everything from `fd` until its writers are gone.
 std::string Drain(int fd) {
@@ -71,7 +69,7 @@ const OutputNameCase kOutputNames[] = {
 
 class OutputNameTest : public TempDirTest, public testing::WithParamInterface<OutputNameCase> {
  protected:
-  void SetUp() override { WriteFile(input_, kInput); }
+  void SetUp() override { WriteFile(input_, kTwoLinks); }
   std::string NameOf(int fd) { return GetParam().name_of(fd, dir_); }
 
   const fs::path input_ = dir_ / "in.txt";
@@ -86,7 +84,7 @@ TEST_P(OutputNameTest, WritesThroughAPipeOrSocket) {
     ::close(channel.theirs);
     reader.join();
     ::close(channel.ours);
-    EXPECT_EQ(received, kLinks);
+    EXPECT_EQ(received, kTwoLinksOut);
     fs::remove(dir_ / "urls.txt");
   }
 }
@@ -105,7 +103,7 @@ TEST_P(OutputNameTest, AppendsToAFileOpenForAppending) {
   ASSERT_GE(fd, 0);
   EXPECT_EQ(ExtractLinksFromFile(input_, NameOf(fd)), 2u);
   ::close(fd);
-  EXPECT_EQ(ReadFile(log), std::string("old line\n") + kLinks);
+  EXPECT_EQ(ReadFile(log), std::string("old line\n") + kTwoLinksOut);
   EXPECT_EQ(inode(), before);
   EXPECT_EQ(CountTemporaries(dir_), 0u);
 }
@@ -134,21 +132,22 @@ TEST(InputNameTest, ReadsAPipeAndAPartReadFileThroughTheirDescriptors) {
   const fs::path output = dir.path() / "urls.txt";
   const Channel pipe = Pipe();
   std::thread writer([&] {
-    ::write(pipe.theirs, kInput, sizeof kInput - 1);
+    ::write(pipe.theirs, kTwoLinks, sizeof kTwoLinks - 1);
     ::close(pipe.theirs);
   });
   EXPECT_EQ(ExtractLinksFromFile(DevFd(pipe.ours, {}), output), 2u);
   writer.join();
   ::close(pipe.ours);
-  EXPECT_EQ(ReadFile(output), kLinks);
+  EXPECT_EQ(ReadFile(output), kTwoLinksOut);
 
-  const fs::path input = dir.Write("in.txt", kInput);
+  const fs::path input = dir.Write("in.txt", kTwoLinks);
   const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(::lseek(fd, 16, SEEK_SET), 16);  // past the first line
+  const auto past_first_line = static_cast<off_t>(std::string_view(kTwoLinks).find('\n') + 1);
+  ASSERT_EQ(::lseek(fd, past_first_line, SEEK_SET), past_first_line);
   EXPECT_EQ(ExtractLinksFromFile(ProcSelfFd(fd, {}), output), 1u);
   ::close(fd);
-  EXPECT_EQ(ReadFile(output), "http://y/2\r\n");
+  EXPECT_EQ(ReadFile(output), "http://ef/g\r\n");
 }
 
 TEST(StandardOutputTest, IsKnownByItsNames) {

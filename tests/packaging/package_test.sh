@@ -9,14 +9,13 @@
 # Usage: package_test.sh SOURCE_DIR VERSION_TEXT APP_ID SCREENSHOT_DIR
 set -euo pipefail
 src="$1" version="$2" id="$3" shots="$4"
-readonly WAIT_SECONDS=60
 readonly USER_NAME=nobody GROUP_NAME=nogroup
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && import -window root "$shots/package-failure.png" 2>/dev/null || true
-  [ -s "${work:-}/app.log" ] && sed 's/^/  program: /' "$work/app.log" >&2
-  exit 1
+failure_name=package-failure
+source "$src/tests/window/end_to_end_lib.sh"
+chmod 755 "$work"
+installed=0
+clean_up_more() {
+  if ((installed)); then as_root apt-get remove -y -qq linksift >/dev/null 2>&1 || true; fi
 }
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -27,34 +26,12 @@ else
   echo "SKIPPED: installing the package needs root or sudo without a password"
   exit 77
 fi
-for tool in dpkg-deb lintian desktop-file-validate appstreamcli man Xvfb xdotool xprop import identify setpriv; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/test, which installs it)"
-done
+require_tools "run scripts/test, which installs it" \
+  dpkg-deb lintian desktop-file-validate appstreamcli man Xvfb xdotool xprop import identify setpriv
 if dpkg-query -W -f='${Status}' linksift 2>/dev/null | grep -q 'install ok installed'; then
   fail "linksift is installed on this machine; this test installs and removes its own package: sudo apt remove linksift"
 fi
 
-work="$(mktemp -d)"
-chmod 755 "$work"
-pids=()
-installed=0
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if ((installed)); then as_root apt-get remove -y -qq linksift >/dev/null 2>&1 || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_until() {
-  local deadline=$((SECONDS + WAIT_SECONDS))
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
-mkdir -p "$shots"
-rm -f "$shots/package-failure.png"
 
 # --- The package and what it holds -------------------------------------------
 "$src/scripts/package" debian >"$work/package.log" 2>&1 || fail "scripts/package failed: $(tail -20 "$work/package.log")"
@@ -147,16 +124,12 @@ fi
 [ ! -e /usr/bin/urls.txt ] || fail "/usr/bin/urls.txt exists"
 
 # The window, on a private X server.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_until test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb
 # Started as "Open with" starts it: on a file, which it runs at once.
-"${as_user[@]}" DISPLAY="$DISPLAY" linksift "$home/links.txt" >"$work/app.log" 2>&1 &
+"${as_user[@]}" DISPLAY="$DISPLAY" linksift "$home/links.txt" >"$program_log" 2>&1 &
 app=$!
 pids+=("$app")
-window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -n1)" ||
-  fail "the installed program shows no window titled Linksift"
+await_window
 [ "$(ps -o user= -p "$app")" = "$USER_NAME" ] || fail "the program runs as $(ps -o user= -p "$app")"
 [ "$(readlink "/proc/$app/exe")" = /usr/bin/linksift ] || fail "the program is $(readlink "/proc/$app/exe")"
 # On X11 the dock finds the desktop entry, and so the icon, by the window's class.

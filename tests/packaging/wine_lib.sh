@@ -5,21 +5,8 @@
 # the test's own, on a display of its own. Gives a private folder, work, with
 # a sample input and the urls.txt expected from it.
 
-fail() {
-  echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && [ -n "${shots:-}" ] && import -window root "$shots/failure.png" 2>/dev/null
-  exit 1
-}
-
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../window/end_to_end_lib.sh"
+prefix="$work/tester/prefix"
 
 # as_tester COMMAND...: as the user Wine runs as.
 if [ "$(id -u)" -eq 0 ]; then
@@ -28,9 +15,8 @@ else
   as_tester() { "$@"; }
 fi
 
-wine_cleanup() {
-  local pid server
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+clean_up_more() {
+  local server
   if [ -d "$prefix" ]; then
     # Ended before the next test starts, which then has the machine to itself.
     as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
@@ -40,7 +26,6 @@ wine_cleanup() {
     [[ "$server" != wine-* ]] || rm -rf "/tmp/$server"
   fi
   chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
 }
 
 # A new prefix, made by the tester, so that its profile folders are the
@@ -66,45 +51,26 @@ wine_settle() {
   as_tester env WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -w
 }
 
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-
-start_display() {
-  local display=99
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-  done
-  Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  export DISPLAY=":$display"
-  wait_for 20 xdpyinfo || fail "Xvfb did not start"
-}
 
 # open_in_window PROGRAM FOLDER FILE: starts the window program (a Windows
 # path) in FOLDER on FILE, as a desktop's "Open with" does, and waits for its
 # window. The window stays open: close_window closes it.
 open_in_window() {
   local program="$1" folder="$2" file="$3"
-  (cd "$folder" && on_wine "$program" "$file" >"$work/window.log" 2>&1) &
+  (cd "$folder" && on_wine "$program" "$file" >"$program_log" 2>&1) &
   pids+=($!)
-  window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
-    fail "no window titled Linksift from $program"
+  await_window
 }
 
 # Closes the window as a user would (Alt+F4) and waits for its program to end.
 close_window() {
   xdotool windowfocus --sync "$window"
   xdotool key alt+F4
-  wait_for 20 bash -c "! xdotool search --onlyvisible --name '^Linksift$'" ||
+  wait_until bash -c "! xdotool search --onlyvisible --name '^Linksift$'" ||
     fail "the window did not close"
   wine_settle
 }
 
-work="$(mktemp -d)"
-prefix="$work/tester/prefix"
-pids=()
-trap wine_cleanup EXIT
-mkdir -p "$shots"
-rm -f "$shots/failure.png"
 input="$work/ссылки.txt" expected="$work/expected.txt"
 printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$input"
 printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$expected"

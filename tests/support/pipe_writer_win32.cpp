@@ -15,7 +15,10 @@ HANDLE Handle(std::intptr_t end) {
 
 }  // namespace
 
-PipeWriter::PipeWriter() {
+// The server's end, the writer, exists from the start: Writer makes no
+// difference here. Named pipes live under \\.\pipe\ only.
+PipeWriter::PipeWriter(Writer, std::filesystem::path path) {
+  if (!path.empty()) throw std::invalid_argument("a named pipe cannot be at " + path.string());
   std::mt19937_64 random{std::random_device{}()};
   path_ = L"\\\\.\\pipe\\linksift-test-" + std::to_wstring(random());
   const HANDLE pipe = ::CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_OUTBOUND,

@@ -7,6 +7,11 @@
 
 namespace linksift::testing_support {
 
+// A short input with two links (in mixed case, with marks after them) and the
+// urls.txt made from it.
+inline constexpr char kTwoLinks[] = "see HTTP://Ab/Cd, next\r\nno link\r\nhttp://ef/g; end\r\n";
+inline constexpr char kTwoLinksOut[] = "HTTP://Ab/Cd\r\nhttp://ef/g\r\n";
+
 // The expected run output: the first link of every line, each with CR LF.
 // Lines are split here independently of the scanner.
 std::string ReferenceOutput(std::string_view input);

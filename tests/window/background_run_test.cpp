@@ -13,14 +13,13 @@
 
 #include "background_run.h"
 #include "fakes.h"
-#include "fifo.h"
+#include "open_descriptors.h"
 #include "test_support.h"
 #include "texts.h"
 
 namespace linksift {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 // What the callbacks saw, and on which thread.
@@ -55,9 +54,9 @@ class BackgroundRunTest : public TempDirTest {
         });
   }
   // Starts a run on a pipe that sends `bytes` and then waits for more.
-  Fifo& StartOnPipe(const std::string& bytes) {
-    pipe_ = std::make_unique<Fifo>(dir_ / "pipe.txt");
-    pipe_->Write(bytes);
+  PipeWriter& StartOnPipe(const std::string& bytes) {
+    pipe_ = std::make_unique<PipeWriter>(PipeWriter::Writer::kAtOnce, dir_ / "pipe.txt");
+    pipe_->Send(bytes);
     EXPECT_TRUE(Start(pipe_->path()));
     return *pipe_;
   }
@@ -78,7 +77,7 @@ class BackgroundRunTest : public TempDirTest {
   }
 
   FakeWindowQueue queue_;
-  std::unique_ptr<Fifo> pipe_;
+  std::unique_ptr<PipeWriter> pipe_;
   Observed seen_;
   std::unique_ptr<BackgroundRun> run_ = std::make_unique<BackgroundRun>(queue_.Queue().post);
 };
@@ -121,12 +120,12 @@ TEST_F(BackgroundRunTest, CancelStopsARunWaitingOnASilentPipe) {
 }
 
 TEST_F(BackgroundRunTest, CancelAndWaitReturnsWithTheRunOverAndItsOutcomeStillToCome) {
-  Fifo& fifo = StartOnPipe("");
+  PipeWriter& fifo = StartOnPipe("");
   run_->CancelAndWait();
   EXPECT_EQ(OpenDescriptors(fifo.path()), 1) << "the run still reads it";
   ExpectOldOutputOnly();
   // More input now cannot revive the run.
-  fifo.Write("http://late/\r\n");
+  fifo.Send("http://late/\r\n");
   fifo.Close();
   EXPECT_TRUE(run_->running());
   EXPECT_FALSE(Start(fifo.path()));

@@ -1,19 +1,33 @@
 # Shared by the end-to-end tests of both front ends; source it. Gives a work
 # folder removed at the end, a private X server, waiting, screenshots and the
 # look of a run in progress. The caller sets `shots` (the screenshot folder)
-# first, may set `program_log` (the program's output, shown on failure) and
-# may define clean_up_more() for what else must go at the end.
+# first, sends the program's output to `program_log` (shown on failure) and
+# may define clean_up_more() for what else must go at the end; one that shares
+# its screenshot folder names its failure picture with `failure_name`.
 readonly WAIT_SECONDS=60 # for each step; a sanitizer build or Wine starts slowly
+failure_png="$shots/${failure_name:-failure}.png"
+mkdir -p "$shots"
+rm -f "$failure_png"
 
 # fail MESSAGE: says what went wrong, with a screenshot and the program's output.
 fail() {
   echo "FAIL: $*" >&2
-  [ -n "${DISPLAY:-}" ] && import -window root "$shots/failure.png" 2>/dev/null || true
+  [ -n "${DISPLAY:-}" ] && import -window root "$failure_png" 2>/dev/null || true
   [ -s "${program_log:-}" ] && sed 's/^/  program: /' "$program_log" >&2
   exit 1
 }
 
+# require_tools HINT TOOL...: fails, saying HINT, unless every TOOL is there.
+require_tools() {
+  local hint="$1" tool
+  shift
+  for tool; do
+    command -v "$tool" >/dev/null || fail "$tool is missing ($hint)"
+  done
+}
+
 work="$(mktemp -d /tmp/linksift-e2e-XXXXXX)"
+program_log="$work/program.log"
 pids=()
 cleanup() {
   local pid
@@ -40,6 +54,27 @@ start_xvfb() {
   pids+=($!)
   wait_until test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+# await_window [XDOTOOL_SEARCH_OPTION...]: waits for the visible window titled
+# Linksift and sets `window` to it.
+await_window() {
+  window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible "$@" --name '^Linksift$' | head -n1)" ||
+    fail "no window titled Linksift"
+}
+
+# Under Wine: a Linux path as the Windows program sees it, and an end to a
+# Wine server left from an earlier program (it would keep its own display).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
+
+# start_wine_display: Wine's desktop lives on the display its server started
+# with, so a server left running by an earlier program would take this test's
+# keys and windows elsewhere: it goes first.
+start_wine_display() {
+  : "${WINEPREFIX:?}"
+  stop_wineserver
+  start_xvfb
 }
 
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = "0" ]; }

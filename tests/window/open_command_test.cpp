@@ -19,9 +19,6 @@ namespace {
 
 using namespace testing_support;
 
-constexpr char kTwoLinks[] = "see HTTP://Ab/Cd, next\r\nno link\r\nhttp://ef/g; end\r\n";
-constexpr char kTwoLinksOut[] = "HTTP://Ab/Cd\r\nhttp://ef/g\r\n";
-
 // A program directory and an input folder, with the fakes the command talks to.
 class OpenCommandTest : public TempDirTest {
  protected:

@@ -13,7 +13,7 @@
 
 #include "background_run.h"
 #include "fakes.h"
-#include "fifo.h"
+#include "open_descriptors.h"
 #include "run_controller.h"
 #include "test_support.h"
 #include "texts.h"
@@ -21,7 +21,6 @@
 namespace linksift {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 constexpr char kOld[] = "http://old/\r\n";
@@ -53,8 +52,8 @@ class RunControllerTest : public TempDirTest {
   }
   // A run on a pipe that sends a line and then waits for more until Esc.
   void PressOnPipe() {
-    pipe_ = std::make_unique<Fifo>(dir_ / "pipe.txt");
-    pipe_->Write("x http://a/ y\r\n");
+    pipe_ = std::make_unique<PipeWriter>(PipeWriter::Writer::kAtOnce, dir_ / "pipe.txt");
+    pipe_->Send("x http://a/ y\r\n");
     PressOn(pipe_->path());
   }
   bool WaitForTheEnd() {
@@ -74,7 +73,7 @@ class RunControllerTest : public TempDirTest {
   FakeView view_{&log_};
   FakeDialog* dialog_ = nullptr;
   FakeWindowQueue queue_;
-  std::unique_ptr<Fifo> pipe_;
+  std::unique_ptr<PipeWriter> pipe_;
   std::unique_ptr<RunController> controller_;
 };
 
@@ -200,7 +199,7 @@ TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {
   EXPECT_EQ(OpenDescriptors(pipe_->path()), 1) << "the run outlived the window";
   ExpectNothingChanged();
   // Input arriving now must not complete the run after all.
-  pipe_->Write("http://late/\r\n");
+  pipe_->Send("http://late/\r\n");
   pipe_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   ExpectNothingChanged();

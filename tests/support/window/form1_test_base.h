@@ -10,10 +10,17 @@
 
 namespace linksift::testing_support {
 
-// For tests of either front end's Form1: a temporary program directory, and
-// in place of the user a fake dialog and a list of the errors reported.
+// For tests of either front end's Form1 (the type `Form`): the form over a
+// temporary program directory, and in place of the user a fake dialog and a
+// list of the errors reported.
+template <class Form>
 class Form1TestBase : public TempDirTest {
  protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    form_ = std::make_unique<Form>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
+  }
+
   // The dialog to give Form1; the test answers it through dialog_.
   std::unique_ptr<OpenDialog> MakeDialog() {
     auto dialog = std::make_unique<FakeDialog>(&log_);
@@ -24,6 +31,7 @@ class Form1TestBase : public TempDirTest {
     return [this](const std::string& message) { errors_.push_back(message); };
   }
 
+  std::unique_ptr<Form> form_;
   CallLog log_;
   FakeDialog* dialog_ = nullptr;
   std::vector<std::string> errors_;

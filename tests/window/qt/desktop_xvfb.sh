@@ -8,16 +8,12 @@
 # Usage: desktop_xvfb.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
 
-program="$(realpath "$1")"
-shots="$2"
+program="$(realpath "$1")" shots="$2"
 source "$(dirname "$0")/../end_to_end_lib.sh"
 close_window="$(dirname "$0")/close_window.py"
-for tool in Xvfb xdotool import compare identify convert python3; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (packages xvfb, xdotool, imagemagick, python3)"
-done
+require_tools "packages xvfb, xdotool, imagemagick, python3" Xvfb xdotool import compare identify convert python3
 start_xvfb
-mkdir -p "$shots" "$work/runtime"
-rm -f "$shots/failure.png"
+mkdir -p "$work/runtime"
 chmod 700 "$work/runtime"
 echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 input="$work/links.txt"
@@ -31,14 +27,12 @@ start() {
   local prefix=()
   while [ "$1" != "--" ]; do prefix+=("$1") && shift; done
   shift
-  program_log="$work/app.log"
   env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
     LSAN_OPTIONS="suppressions=$work/leaks.supp" "${prefix[@]}" "$folder/linksift" "$@" \
     >"$program_log" 2>&1 &
   app=$!
   pids+=("$app")
-  window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --pid "$app" --name '^Linksift$' |
-    head -n1)" || fail "no window titled Linksift"
+  await_window --pid "$app"
 }
 ended() { ! kill -0 "$app" 2>/dev/null; }
 # close_and_time: closes the window; `took` is how long the program took to end, in ms.

@@ -11,20 +11,15 @@
 # Usage: end_to_end_xvfb.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
 
-program="$(realpath "$1")"
-shots="$2"
+program="$(realpath "$1")" shots="$2"
 source "$(dirname "$0")/../end_to_end_lib.sh"
-program_log="$work/app.log"
 
-for tool in Xvfb xdotool import compare identify convert python3; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (packages xvfb, xdotool, imagemagick, python3)"
-done
+require_tools "packages xvfb, xdotool, imagemagick, python3" Xvfb xdotool import compare identify convert python3
 
 start_xvfb
 
 # The program writes urls.txt beside itself, so it runs from a copy.
-mkdir -p "$work/app" "$work/input" "$work/runtime" "$shots"
-rm -f "$shots/failure.png"
+mkdir -p "$work/app" "$work/input" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$program" "$work/app/linksift"
 # The home folder holds the input, and a name alike so that the dialog's
@@ -41,12 +36,11 @@ echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 # Qt's own dialog, in Russian, whatever the calling desktop is.
 env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u WAYLAND_DISPLAY \
   LANG=ru_RU.UTF-8 HOME="$work/input" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="suppressions=$work/leaks.supp" \
-  "$work/app/linksift" >"$work/app.log" 2>&1 &
+  "$work/app/linksift" >"$program_log" 2>&1 &
 app=$!
 pids+=("$app")
 
-window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -n1)" ||
-  fail "no window titled Linksift"
+await_window
 capture_stable "$window" "$shots/before.png" || fail "the window never settled"
 (($(identify -format %k "$shots/before.png") > 8)) || fail "the window shows nothing"
 

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "fakes.h"
-#include "fifo.h"
 #include "form1.h"
 #include "form1_test_base.h"
 #include "message_label.h"
+#include "open_descriptors.h"
 #include "test_support.h"
 #include "texts.h"
 
@@ -33,11 +33,10 @@ using namespace testing_support;
 
 // Form1 over a fake dialog and a recorded error seam, writing into a temporary
 // program directory.
-class Form1Test : public Form1TestBase {
+class Form1Test : public Form1TestBase<Form1> {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     command1_ = form_->findChild<QPushButton*>("Command1");
     label1_ = form_->findChild<MessageLabel*>("Label1");
   }
@@ -49,7 +48,6 @@ class Form1Test : public Form1TestBase {
     return dir_ / name;
   }
 
-  std::unique_ptr<Form1> form_;
   QPushButton* command1_ = nullptr;
   MessageLabel* label1_ = nullptr;
 };
@@ -259,7 +257,7 @@ class Form1RunTest : public Form1Test {
   void SetUp() override {
     Form1Test::SetUp();
     WriteFile(urls(), "http://old/\r\n");
-    fifo_ = std::make_unique<Fifo>(dir_ / "slow.txt");
+    fifo_ = std::make_unique<PipeWriter>(PipeWriter::Writer::kAtOnce, dir_ / "slow.txt");
     dialog_->answer = fifo_->path();
     form_->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -270,7 +268,7 @@ class Form1RunTest : public Form1Test {
   std::filesystem::path urls() const { return dir_ / "urls.txt"; }
 
   void StartSlowRun() {
-    fifo_->Write("x http://a/ y\r\n");
+    fifo_->Send("x http://a/ y\r\n");
     QTest::mouseClick(command1_, Qt::LeftButton);
   }
   bool WaitForTheEnd() {
@@ -284,7 +282,7 @@ class Form1RunTest : public Form1Test {
     EXPECT_TRUE(errors_.empty());
   }
 
-  std::unique_ptr<Fifo> fifo_;
+  std::unique_ptr<PipeWriter> fifo_;
   QProgressBar* bar_ = nullptr;
 };
 
@@ -319,7 +317,7 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
 TEST_F(Form1RunTest, SlowRunThatEndsShowsItsResult) {
   StartSlowRun();
   ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
-  fifo_->Write("http://b/\r\n");
+  fifo_->Send("http://b/\r\n");
   fifo_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   EXPECT_EQ(LabelText(), BuildResultText(2, urls().string()));
@@ -339,7 +337,7 @@ TEST_F(Form1RunTest, ClosingTheWindowCancelsTheRunAndWaitsForIt) {
   EXPECT_EQ(OpenDescriptors(fifo_->path()), 1) << "the run outlived the window";
   ExpectNothingChanged(before);
   // Input arriving now must not complete the run after all.
-  fifo_->Write("http://late/\r\n");
+  fifo_->Send("http://late/\r\n");
   fifo_->Close();
   ASSERT_TRUE(WaitForTheEnd());
   ExpectNothingChanged(before);

@@ -9,21 +9,14 @@
 # usage: desktop_wine.sh EXE SCREENSHOT_DIR WINE   (WINEPREFIX set by the caller)
 set -euo pipefail
 exe="$1" shots="$2" wine="$3"
-: "${WINEPREFIX:?}"
-mkdir -p "$shots"
-rm -f "$shots/failure.png"
 source "$(dirname "$0")/../end_to_end_lib.sh"
-program_log="$work/wine.log"
-stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
 mounted=""
 clean_up_more() {
   stop_wineserver
   [ -z "$mounted" ] || umount "$mounted" || true
   rm -rf "$data"
 }
-stop_wineserver
-start_xvfb
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+start_wine_display
 printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\n' >"$work/ссылки.txt"
 printf 'HTTP://Ab/Cd\r\n' >"$work/expected.txt"
 # %LOCALAPPDATA% of the prefix's user.
@@ -32,11 +25,10 @@ rm -rf "$data"
 
 # run FOLDER: linksift.exe in FOLDER, started on the prepared file.
 run() {
-  "$wine" "$1/linksift.exe" "$(windows_path "$work/ссылки.txt")" >"$work/wine.log" 2>&1 &
+  "$wine" "$1/linksift.exe" "$(windows_path "$work/ссылки.txt")" >"$program_log" 2>&1 &
   app=$!
   pids+=("$app")
-  window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
-    fail "no window titled Linksift"
+  await_window
 }
 close() {
   # As a window manager's close button: WM_DELETE_WINDOW, which Wine turns into WM_CLOSE.

@@ -6,17 +6,9 @@
 # usage: end_to_end_wine.sh EXE SCREENSHOT_DIR WINE   (WINEPREFIX set by the caller)
 set -euo pipefail
 exe="$1" shots="$2" wine="$3"
-: "${WINEPREFIX:?}"
-mkdir -p "$shots"
-rm -f "$shots/failure.png"
 source "$(dirname "$0")/../end_to_end_lib.sh"
-program_log="$work/wine.log"
-stop_wineserver() { "$(dirname "$wine")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
 clean_up_more() { stop_wineserver; }
-# Wine's desktop lives on the display its server started with: one left
-# running by an earlier program would take this test's keys elsewhere.
-stop_wineserver
-start_xvfb
+start_wine_display
 # No window manager runs here: Wine then hands the keyboard to its windows
 # itself, as it does for windows it does not leave to one.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
@@ -26,12 +18,10 @@ start_xvfb
 mkdir "$work/program"
 cp "$exe" "$work/program/linksift.exe"
 printf 'see HTTP://Ab/Cd, next\r\nnothing here\r\nhttp://example.org/b.\r\n' >"$work/ссылки.txt"
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-"$wine" "$work/program/linksift.exe" >"$work/wine.log" 2>&1 &
+"$wine" "$work/program/linksift.exe" >"$program_log" 2>&1 &
 pids+=($!)
-window="$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name '^Linksift$' | head -1)" ||
-  fail "no window titled Linksift"
+await_window
 
 # screenshot NAME: the window once it has painted something.
 screenshot() {

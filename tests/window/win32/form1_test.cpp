@@ -34,11 +34,10 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace testing_support;
 
-class Form1Test : public Form1TestBase {
+class Form1Test : public Form1TestBase<Form1> {
  protected:
   void SetUp() override {
     Form1TestBase::SetUp();
-    form_ = std::make_unique<Form1>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
     try {
       form_->Create(::GetModuleHandleW(nullptr));
     } catch (const std::exception& e) {
@@ -101,7 +100,6 @@ class Form1Test : public Form1TestBase {
   std::string OutputPath() const { return Narrow(dir_.native()) + "\\urls.txt"; }
 
   std::unique_ptr<PipeWriter> pipe_;
-  std::unique_ptr<Form1> form_;
 };
 
 RECT ClientRectOf(HWND control) {
