@@ -87,7 +87,6 @@ mkfifo "$work/fifo/urls.txt"
 start "$work/fifo" -- "$input"
 wait_until bar_in_place_of_label "$window" || fail "no progress bar while urls.txt has no reader"
 mv "$work/probe.png" "$shots/fifo-waiting.png"
-xdotool windowfocus --sync "$window"
 xdotool key Escape
 bar_gone() { ! bar_in_place_of_label "$window"; }
 begin=$SECONDS
@@ -120,7 +119,8 @@ find_box() {
 wait_until find_box || fail "no error box when the reader of urls.txt left"
 kill -0 "$app" || fail "the program died when the reader of urls.txt left"
 capture_stable root "$shots/broken-pipe.png" || fail "the error box never settled"
-xdotool windowfocus --sync "$box"
+box_has_keyboard() { [ "$(xdotool getwindowfocus)" = "$box" ]; }
+wait_until box_has_keyboard || fail "the error box did not take the keyboard"
 xdotool key Return
 box_gone() { ! find_box; }
 wait_until box_gone || fail "the error box did not close"
