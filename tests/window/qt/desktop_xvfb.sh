@@ -89,16 +89,14 @@ wait_until bar_in_place_of_label "$window" || fail "no progress bar while urls.t
 mv "$work/probe.png" "$shots/fifo-waiting.png"
 xdotool key Escape
 bar_gone() { ! bar_in_place_of_label "$window"; }
-begin=$SECONDS
+# How soon is bench/window_close_time.sh's to measure; here, that it ends at all.
 wait_until bar_gone || fail "Esc did not end a run waiting on a FIFO"
-((SECONDS - begin <= 2)) || fail "Esc took $((SECONDS - begin)) s to end the run"
 kill -0 "$app" || fail "the program ended after Esc"
 close_and_time
 # ... and closing the window during such a run ends the program.
 start "$work/fifo" -- "$input"
 wait_until bar_in_place_of_label "$window" || fail "no progress bar on the second FIFO run"
 close_and_time
-((took < 1000)) || fail "the program took $took ms to end after its window closed"
 echo "FIFO without a reader: closed in $took ms"
 [ "$(ls -A "$work/fifo" | tr '\n' ' ')" = "linksift urls.txt " ] || fail "left behind: $(ls -A "$work/fifo")"
 
