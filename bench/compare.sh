@@ -10,7 +10,7 @@
 #   --peers     which peers to time, comma-separated (default: dd,wc,rg,grep,floor)
 #   --corpus    where the corpora are (default: bench/corpus)
 #   --out-dir   where the commands write their output (default: a scratch folder in the corpus
-#               folder, so on the same disk; the driver syncs its output, the peers do not)
+#               folder, so on the same disk; the driver and the floor sync their output)
 #   --max-load  time a corpus again (twice at most) when other programs kept more than this many
 #               cores busy while it was timed (default 0.3)
 #   --wait      wait at most this long for an idle machine before each corpus (default 300)
@@ -126,6 +126,7 @@ command_for() {
     # What the driver does, done by plain tools: read the input, copy the output's bytes (held
     # in the page cache) to a new file beside urls.txt, make it durable, rename it over urls.txt.
     floor)
+      # shellcheck disable=SC2016 # the inner shell expands them
       CMD=(sh -c 'cat "$1" >/dev/null && cp "$2" "$3" && sync "$3" && mv "$3" "$4"' floor
         "$file" "$REFERENCE" "$OUT/.floor.tmp" "$OUT/urls.txt")
       STDOUT=/dev/null
