@@ -16,6 +16,11 @@ namespace {
 
 // Windows reads and writes at most a DWORD's worth at a time.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+// A large output goes to the disk while the scan goes on, so that the final
+// flush waits for its tail only. Whole 64 KiB stretches, so that the page
+// still being filled is not written twice.
+constexpr std::uint64_t kWriteBackInterval = std::uint64_t{4} << 20;
+constexpr std::uint64_t kWriteBackUnit = std::uint64_t{64} << 10;
 
 void Check(Stage stage, const fs::path& path, std::error_code error, const char* action = nullptr) {
   if (error) throw ExtractionError(stage, path, error, action);
@@ -169,12 +174,26 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
           os::WriteSome(*output_, data, std::min(size, kMaxTransfer), written));
     data += written;
     size -= written;
+    written_ += written;
     // A pipe whose reader has stalled must not hold a cancel up.
     for (bool ready = written > 0; !ready;) {
       StopIf(cancel_);
       Check(Stage::kWrite, target_, os::AwaitRoom(*output_, ready));
     }
   }
+  if (!in_place_ && write_back_ && written_ - written_back_ >= kWriteBackInterval) WriteBack();
+}
+
+void ReplacementFile::WriteBack() {
+  const std::uint64_t end = written_ / kWriteBackUnit * kWriteBackUnit;
+  const std::error_code error = os::StartWriteBack(*output_, written_back_, end - written_back_);
+  written_back_ = end;
+  // Where the system cannot, the final flush writes it all.
+  if (error == std::errc::not_supported) {
+    write_back_ = false;
+    return;
+  }
+  Check(Stage::kWrite, target_, error);
 }
 
 // Any failure leaves the temporary to be removed with output_, and the target as it was.

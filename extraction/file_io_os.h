@@ -82,6 +82,10 @@ std::error_code CreateTemporary(Output& output);
 std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
 // Waits a short while for room in a full pipe; `ready` once a write would not block.
 std::error_code AwaitRoom(Output& output, bool& ready);
+// Starts writing `size` bytes from `offset` to the disk and returns without
+// waiting for them; errc::not_supported where the system cannot. Any other
+// failure is the written bytes' own.
+std::error_code StartWriteBack(Output& output, std::uint64_t offset, std::uint64_t size);
 // Makes the written bytes durable.
 std::error_code Flush(Output& output);
 // Readies the temporary for its rename: gives it a name, or keeps it from

@@ -245,6 +245,11 @@ void Pause() {
   ::Sleep(20);
 }
 
+// FlushFileBuffers at the end writes it all.
+std::error_code StartWriteBack(Output&, std::uint64_t, std::uint64_t) {
+  return std::make_error_code(std::errc::not_supported);
+}
+
 std::error_code Flush(Output& output) {
   return Failed(::FlushFileBuffers(output.file));
 }

@@ -45,15 +45,18 @@ mapping fails midway|-P $work/in.txt -e trace=mmap -e inject=mmap:error=ENOMEM:w
 disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the output.*No space left
 interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
+early write-back fails|-e trace=sync_file_range -e inject=sync_file_range:error=EIO|cannot write the output.*Input/output error
 rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
 input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=5|cannot read the input '$work/in.txt': Input/output error
 no thread for mapping ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable
 CASES
 
-# Interrupted reads and writes are retried, not reported.
+# Interrupted reads and writes are retried, not reported; an early write-back
+# the system refuses leaves it all to the final fsync.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
 for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
-  "-e trace=write -e inject=write:error=EINTR:when=5..15+2"; do
+  "-e trace=write -e inject=write:error=EINTR:when=5..15+2" \
+  "-e trace=sync_file_range -e inject=sync_file_range:error=ENOSYS"; do
   input="$work/in.txt"
   case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
   # shellcheck disable=SC2086
