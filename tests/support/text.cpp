@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "link_rule.h"
+#include "reference_rule.h"
 
 namespace linksift::testing_support {
 
