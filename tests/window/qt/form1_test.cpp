@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "end_process.h"
 #include "fakes.h"
 #include "form1.h"
 #include "form1_test_base.h"
@@ -250,10 +251,13 @@ TEST_F(Form1Test, FailureGoesToTheErrorSeamAndTheWindowCarriesOn) {
 }
 
 // Form1 on screen, with an old urls.txt and a pipe for input that lasts as
-// long as the test keeps feeding it.
+// long as the test keeps feeding it. A forced end of the process is counted,
+// not carried out.
 class Form1RunTest : public Form1Test {
  protected:
   void SetUp() override {
+    forced_exits_ = 0;
+    ReplaceEndProcessForTests([](int) { ++forced_exits_; });
     Form1Test::SetUp();
     WriteFile(urls(), "http://old/\r\n");
     fifo_ = std::make_unique<PipeWriter>(PipeWriter::Writer::kAtOnce, dir_ / "slow.txt");
@@ -281,6 +285,12 @@ class Form1RunTest : public Form1Test {
     EXPECT_TRUE(errors_.empty());
   }
 
+  void TearDown() override {
+    Form1Test::TearDown();
+    ReplaceEndProcessForTests(nullptr);
+  }
+
+  static inline int forced_exits_ = 0;
   std::unique_ptr<PipeWriter> fifo_;
   QProgressBar* bar_ = nullptr;
 };
@@ -333,6 +343,7 @@ TEST_F(Form1RunTest, ClosingTheWindowCancelsTheRunAndWaitsForIt) {
   ASSERT_TRUE(QTest::qWaitFor([this] { return OpenDescriptors(fifo_->path()) == 2; }))
       << "the run never opened its input";
   EXPECT_TRUE(form_->close());
+  EXPECT_EQ(forced_exits_, 0) << "the window gave up waiting and ended the process";
   EXPECT_EQ(OpenDescriptors(fifo_->path()), 1) << "the run outlived the window";
   ExpectNothingChanged(before);
   // Input arriving now must not complete the run after all.
