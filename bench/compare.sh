@@ -81,8 +81,7 @@ done
 # The peers and the tools this script uses, installed like the run and test
 # commands install theirs.
 source "$ROOT/scripts/lib.sh"
-PACKAGES=(ripgrep time coreutils grep sed diffutils util-linux)
-ensure_packages
+ensure_packages ripgrep time coreutils grep sed diffutils util-linux
 
 SCRATCH="$(mktemp -d "${OUT_PARENT:-$CORPUS}/.compare.XXXXXX")"
 trap 'rm -rf "$SCRATCH"' EXIT

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
+// The link rule's constants. The rule itself runs in LinkScanner
+// (link_scanner.cpp), which finds the first link of every line of a stream
+// with the searches of byte_search.cpp; the tests check it against a plain
+// line-by-line reference of their own (tests/support/reference_rule.h).
 namespace linksift {
 
 // How many links one run wrote.
@@ -19,10 +22,5 @@ inline constexpr std::string_view kSchemeSeparator = kLinkPrefix.substr(kLinkSch
 constexpr bool IsTrailingMark(char c) {
   return c == ',' || c == '.' || c == ':' || c == ';';
 }
-
-// The first link of one text line (given without its line end), or nothing.
-// The link starts at the first "http://" in any letter case, runs to the first
-// blank, and loses one trailing mark of ",.:;". The result views into `line`.
-std::optional<std::string_view> ExtractLink(std::string_view line);
 
 }  // namespace linksift

@@ -12,7 +12,7 @@ PACKAGES=(
   cmake g++ make pkg-config strace librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
-  xvfb xdotool x11-utils imagemagick python3
+  xvfb xdotool x11-utils imagemagick python3 dbus-daemon dbus-bin at-spi2-core
   fonts-dejavu-extra
   dpkg-dev file lintian desktop-file-utils appstream man-db
   fuse python3-fusepy e2fsprogs procps
@@ -26,12 +26,13 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs whatever of PACKAGES is missing; quiet when all are present.
-# Says what it does on stderr, so that a script's output stays its own.
+# ensure_packages PACKAGE...: installs whichever of them are missing; quiet
+# when all are present. Says what it does on stderr, so that a script's output
+# stays its own.
 ensure_packages() {
   local missing=()
   local pkg
-  for pkg in "${PACKAGES[@]}"; do
+  for pkg in "$@"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
   done
   [ "${#missing[@]}" -eq 0 ] && return 0
@@ -40,22 +41,20 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-# configure_and_build DIR [cmake options...]
-configure_and_build() {
-  local dir="$1"
-  shift
-  cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
-  cmake --build "$dir"
+# build_preset NAME: configures and builds with the CMake preset NAME
+# (CMakePresets.json), in build/NAME.
+build_preset() {
+  (cd "$ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1")
 }
 
-# build_windows DIR: the Windows release programs, bin/linksift.exe and
-# cli/linksift-extract.exe in DIR.
+# build_windows DIR: the Windows release programs (the windows preset, built
+# in DIR), bin/linksift.exe and cli/linksift-extract.exe.
 build_windows() {
-  configure_and_build "$1" --preset windows
+  (cd "$ROOT" && cmake --preset windows -B "$1" >/dev/null)
+  cmake --build "$1"
 }
 
 # The release build that the run and package commands share.
 build_release() {
-  configure_and_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DLINKSIFT_BUILD_TESTS=OFF \
-    -DLINKSIFT_BUILD_GUI=ON
+  build_preset release
 }

@@ -30,13 +30,14 @@ struct BackgroundRun::Ending {
     done = true;
     ended.notify_all();
   }
-  bool WaitUntil(std::chrono::steady_clock::time_point deadline) {
+  // Waits for ever without a deadline; false when the deadline passed first.
+  bool Wait(std::optional<std::chrono::steady_clock::time_point> deadline) {
     std::unique_lock lock(mutex);
-    return ended.wait_until(lock, deadline, [this] { return done; });
-  }
-  void Wait() {
-    std::unique_lock lock(mutex);
-    ended.wait(lock, [this] { return done; });
+    if (!deadline) {
+      ended.wait(lock, [this] { return done; });
+      return true;
+    }
+    return ended.wait_until(lock, *deadline, [this] { return done; });
   }
 };
 
@@ -69,22 +70,16 @@ void BackgroundRun::Cancel() {
   *cancel_ = true;
 }
 
-void BackgroundRun::CancelAndWait() {
+bool BackgroundRun::CancelAndWait(std::optional<std::chrono::milliseconds> grace) {
   *cancel_ = true;
-  if (thread_.joinable()) thread_.join();
-  for (const std::shared_ptr<Ending>& ending : abandoned_) ending->Wait();
-  abandoned_.clear();
-}
-
-bool BackgroundRun::CancelAndWaitFor(std::chrono::milliseconds grace) {
-  *cancel_ = true;
-  const auto deadline = std::chrono::steady_clock::now() + grace;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (grace) deadline = std::chrono::steady_clock::now() + *grace;
   for (const std::shared_ptr<Ending>& ending : abandoned_) {
-    if (!ending->WaitUntil(deadline)) return false;
+    if (!ending->Wait(deadline)) return false;
   }
   abandoned_.clear();
   if (!thread_.joinable()) return true;
-  if (!ending_->WaitUntil(deadline)) return false;
+  if (!ending_->Wait(deadline)) return false;
   thread_.join();
   return true;
 }

@@ -60,15 +60,13 @@ class BackgroundRun {
   void Cancel();
 
   // For closing the window: cancels and returns once the run's thread has
-  // ended, so that no temporary file is left. on_finished still follows
-  // whenever the window's queue runs again.
-  void CancelAndWait();
-
-  // The same, waiting no longer than `grace`: false when the run's thread is
-  // still held up in a call that no cancel reaches (a stalled network file).
-  // The thread then stays with this object, whose destruction would wait
-  // for it: the caller ends the process instead (see EndProcessNow).
-  bool CancelAndWaitFor(std::chrono::milliseconds grace);
+  // ended, so that no temporary file is left; on_finished still follows
+  // whenever the window's queue runs again. With a `grace`, waits no longer
+  // than that and returns false when the thread is still held up in a call
+  // that no cancel reaches (a stalled network file): the thread then stays
+  // with this object, whose destruction would wait for it, and the caller
+  // ends the process instead (see EndProcessNow).
+  bool CancelAndWait(std::optional<std::chrono::milliseconds> grace = std::nullopt);
 
   // For Esc on a run that a cancel has not ended in good time: lets go of
   // the run, whose thread finishes in the background and reports nothing,

@@ -9,8 +9,18 @@
 #endif
 
 namespace linksift {
+namespace {
+
+void (*g_end_process_for_tests)(int code) = nullptr;
+
+}  // namespace
+
+void ReplaceEndProcessForTests(void (*instead)(int code)) {
+  g_end_process_for_tests = instead;
+}
 
 void EndProcessNow(int code) {
+  if (g_end_process_for_tests != nullptr) return g_end_process_for_tests(code);
 #ifdef _WIN32
   // Handles close with the process; delete-pending temporaries go with them.
   ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));

@@ -7,6 +7,10 @@ namespace linksift {
 // no cancel reaches. The run's named temporary is removed first; an unnamed
 // one (Linux O_TMPFILE, Windows delete-on-close) goes with the process, and a
 // later run sweeps any other that is left.
-[[noreturn]] void EndProcessNow(int code);
+void EndProcessNow(int code);
+
+// For tests: EndProcessNow calls `instead` and returns (nullptr restores the
+// real exit). A forced exit with status 0 would end a test binary as a pass.
+void ReplaceEndProcessForTests(void (*instead)(int code));
 
 }  // namespace linksift

@@ -54,7 +54,7 @@ void RunController::GiveUpOn(unsigned run_number) {
 }
 
 bool RunController::Close() {
-  return run_.CancelAndWaitFor(kCloseGrace);
+  return run_.CancelAndWait(kCloseGrace);
 }
 
 void RunController::StartRun(std::filesystem::path input) {

@@ -8,6 +8,7 @@ driver="$1"
 command -v strace >/dev/null || { echo "strace is not installed"; exit 1; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+failed=0
 # LeakSanitizer cannot run under ptrace.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
@@ -15,11 +16,30 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
+# A run without faults, traced: the folder must be synced after the rename, so
+# that the new name lasts through a crash; and which close of the main thread
+# is the temporary's, the one after its fsync, for the row that fails it.
+mkdir "$work/out"
+cp "$work/old.txt" "$work/out/urls.txt"
+strace -f -y -o "$work/trace" -e trace=close,fsync,rename,renameat,renameat2 -- \
+  "$driver" "$work/in.txt" "$work/out/urls.txt" >/dev/null
+if awk -v folder="<$work/out>)" '/rename/ && /"urls.txt"/ { renamed = 1; next }
+  renamed && / fsync\(/ && index($0, folder) { synced = 1 } END { exit !synced }' "$work/trace"; then
+  echo "ok folder synced after the rename"
+else
+  echo "FAIL no fsync of the folder after the rename: $(grep -A3 rename "$work/trace")"; failed=1
+fi
+temporary_close="$(awk 'NR == 1 { main = $1 } $1 != main { next }
+  / close\(/ { closes++; f = $2; sub(/^close\(/, "", f); sub(/<.*/, "", f); if (f == synced) { print closes; exit } }
+  / fsync\(/ && synced == "" { synced = $2; sub(/^fsync\(/, "", synced); sub(/<.*/, "", synced) }' "$work/trace")"
+[ -n "$temporary_close" ] || { echo "FAIL the temporary's close not found"; failed=1; temporary_close=1; }
+rm -r "$work/out"
+
 # The sanitizers write twice at start-up and again while an exception unwinds,
 # so output writes are counted from the fifth and failures injected once.
+# Counts are per thread: the run's own steps are on the main thread.
 # EFAULT is what a write gets when the input mapped under a long link (written
 # straight from the input) has shrunk: the input's failure, not the output's.
-failed=0
 mkfifo "$work/pipe"
 feed_pipe() { cat "$work/in.txt" >"$work/pipe" 2>/dev/null & }
 # name | strace options | what the error must say
@@ -46,6 +66,7 @@ disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the ou
 interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
 early write-back fails|-e trace=sync_file_range -e inject=sync_file_range:error=EIO|cannot write the output.*Input/output error
+temporary's close fails after the writes|-e trace=close -e inject=close:error=EIO:when=$temporary_close|cannot write the output.*Input/output error
 rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
 input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=5|cannot read the input '$work/in.txt': Input/output error
 no thread for mapping ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable

@@ -87,6 +87,19 @@ const StreamCase kStreamCases[] = {
      std::string(70, 'x') + " http://" + std::string(70, 'a') + " " + std::string(70, 'y') +
          "\r\n" + std::string(33, 'z') + "http://b",
      "http://" + std::string(70, 'a') + "\r\nhttp://b\r\n"},
+    // Line ends past a vector's width from where a search starts, so that the
+    // vector loops, not only their scalar tails, meet CR, LF CR and CR LF.
+    {"CrEndsLongLinksAndLines",
+     "http://" + std::string(70, 'a') + "\rhttp://b " + std::string(70, 'x') + "\rhttp://c\r",
+     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
+    {"LfCrEndsLongLinksAndLines",
+     "http://" + std::string(70, 'a') + ".\n\rhttp://b " + std::string(70, 'x') +
+         "\n\rhttp://c\n\r",
+     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
+    {"CrLfEndsLongLinksAndLines",
+     "http://" + std::string(70, 'a') + ";\r\nhttp://b " + std::string(70, 'x') +
+         "\r\n" + std::string(70, 'y') + "\r\nhttp://c",
+     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Stream, LineRuleTest,

@@ -9,6 +9,7 @@
 #endif
 #include "files.h"
 #include "pipe_writer.h"
+#include "reference_rule.h"
 #include "search_kernels.h"
 #include "temp_dir.h"
 #include "text.h"

@@ -1,8 +1,9 @@
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 
-#include "link_rule.h"
+#include "reference_rule.h"
 
 namespace linksift::testing_support {
 
@@ -19,6 +20,12 @@ std::string ReferenceOutput(std::string_view input) {
     start = end + 1;
   }
   return out;
+}
+
+std::size_t FirstDifference(std::string_view a, std::string_view b) {
+  const auto [in_a, in_b] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  if (in_a == a.end() && in_b == b.end()) return std::string_view::npos;
+  return static_cast<std::size_t>(in_a - a.begin());
 }
 
 std::string RandomText(std::mt19937_64& random, std::size_t size) {

@@ -16,6 +16,10 @@ inline constexpr char kTwoLinksOut[] = "HTTP://Ab/Cd\r\nhttp://ef/g\r\n";
 // Lines are split here independently of the scanner.
 std::string ReferenceOutput(std::string_view input);
 
+// Where two texts first differ (where the shorter ends, if it is a prefix of
+// the other), or npos when they are the same: for comparing megabytes.
+std::size_t FirstDifference(std::string_view a, std::string_view b);
+
 // Random text rich in the bytes that matter: prefixes in mixed case, marks,
 // blanks, tabs, CR, LF and arbitrary high bytes.
 std::string RandomText(std::mt19937_64& random, std::size_t size);

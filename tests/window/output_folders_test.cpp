@@ -1,9 +1,12 @@
 // Where a run writes urls.txt: beside the program, or in the user's data
 // folder when the program's folder cannot be written to; and how its path shows.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -145,6 +148,30 @@ TEST_F(OutputFoldersTest, WriteProtectedUrlsInAWritableFolderIsKeptAndReported) 
   EXPECT_EQ(ReadFile(program() / "urls.txt"), kOld);
   EXPECT_EQ(Names(program()), std::set<std::string>{"urls.txt"}) << "a temporary was left";
   EXPECT_FALSE(fs::exists(dir_ / "home")) << "written in two places";
+}
+
+// The folder's refusal decides, whatever urls.txt in it would say: a
+// write-protected one in a read-only folder sends the run to the data folder.
+TEST_F(OutputFoldersTest, ReadOnlyFolderHoldingAWriteProtectedUrlsMovesToTheDataFolder) {
+  const int code = InChild([this] {
+    if (::unshare(CLONE_NEWNS) != 0) return kChildSkipped;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return kChildSkipped;
+    if (::mount("tmpfs", program().c_str(), "tmpfs", 0, "size=64k") != 0) return kChildSkipped;
+    WriteFile(program() / "urls.txt", kOld);
+    fs::permissions(program() / "urls.txt", fs::perms::owner_read);
+    if (::mount(nullptr, program().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      return kChildSkipped;
+    }
+    const RunOutcome outcome = RunExtraction(input(), Folders(program()));
+    const bool moved = outcome.kind == RunOutcome::Kind::kCompleted &&
+                       outcome.output_path == user_data().string() + "/urls.txt" &&
+                       ReadFile(user_data() / "urls.txt") == "http://new/\r\n" &&
+                       ReadFile(program() / "urls.txt") == kOld;
+    if (!moved) std::fprintf(stderr, "not moved: %s\n", outcome.error_text.c_str());
+    return moved ? 0 : 1;
+  });
+  if (code == kChildSkipped) GTEST_SKIP() << "no mount namespace here";
+  EXPECT_EQ(code, 0);
 }
 
 TEST_F(OutputFoldersTest, ProgramFolderNamedInBytesThatAreNotUtf8) {

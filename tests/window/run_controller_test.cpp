@@ -88,10 +88,10 @@ TEST_F(RunControllerTest, PressAsksForAFileRunsOffTheWindowAndShowsTheResult) {
   EXPECT_EQ(log_, (CallLog{kOpenDialogShown, "DisableCommand1"}));
   EXPECT_TRUE(controller_->running());
   ASSERT_TRUE(WaitForTheEnd());
+  // What the run writes and the label says is the open command's (OpenCommandTest).
   EXPECT_EQ(log_.back(), "SetText");
   EXPECT_TRUE(view_.command1_enabled);
   EXPECT_EQ(view_.Label1().Text(), BuildResultText(2, BuildOutputPath(dir_.string())));
-  EXPECT_EQ(ReadFile(urls()), "HTTP://Ab/Cd\r\nhttp://ef/g\r\n");
   EXPECT_TRUE(view_.errors.empty());
   // A short run looks as it always did: its delay runs out to no bar.
   queue_.Advance(kProgressDelay);
@@ -186,6 +186,19 @@ TEST_F(RunControllerTest, DelayOfAnEndedRunDoesNotShowTheNextOnesBarEarly) {
   EXPECT_TRUE(view_.progress_shown);
   controller_->Cancel();
   ASSERT_TRUE(WaitForTheEnd());
+}
+
+TEST_F(RunControllerTest, RunAfterALongOneWaitsItsOwnDelayForTheBar) {
+  PressOnPipe();
+  queue_.Advance(kProgressDelay);
+  ASSERT_TRUE(view_.progress_shown);
+  controller_->Cancel();
+  ASSERT_TRUE(WaitForTheEnd());
+  log_.clear();
+  // Its progress reports and its end come before any delay has passed.
+  PressOnFile("http://a/\r\n");
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_EQ(log_, (CallLog{kOpenDialogShown, "DisableCommand1", "EnableCommand1", "SetText"}));
 }
 
 TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -26,17 +28,35 @@ TEST(InstructionText, IsTheSevenLinesWithCrLfByteForByte) {
   EXPECT_EQ(BuildInstructionText(), expected);
 }
 
-TEST(WindowTexts, AreTheProgramsOwnByteForByte) {
-  EXPECT_EQ(kWindowTitle, "Linksift");
-  EXPECT_EQ(kCommand1Text, "Открыть файл...");
-  EXPECT_EQ(kDialogTitle, "Открытие файла");
-  EXPECT_EQ(kDialogFilter, "Текстовые файлы (*.txt)|*.txt");
-}
-
-TEST(ResultText, LongestIsTheLargestCountWithAPathOfWideLetters) {
-  std::string path;
-  for (int i = 0; i < 120; ++i) path += "Ш";
-  EXPECT_EQ(LongestResultText(), BuildResultText(UINT64_MAX, path));
+// Front ends fit Label1's font to LongestResultText(): no result whose path has
+// up to kLongestPathShown characters may have a longer line.
+TEST(ResultText, TheLongestHasTheLongestLinesOfAnyPathShownInFull) {
+  const auto characters = [](std::string_view line) {
+    return std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; });
+  };
+  const auto lines = [&](const std::string& text) {
+    std::vector<long> lengths;
+    for (std::size_t start = 0; start <= text.size();) {
+      std::size_t end = text.find("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      lengths.push_back(characters(std::string_view(text).substr(start, end - start)));
+      start = end + 2;
+    }
+    return lengths;
+  };
+  const std::vector<long> longest = lines(LongestResultText());
+  for (const LinkCount count : {LinkCount{0}, LinkCount{65536}, UINT64_MAX}) {
+    for (const std::string_view letter : {"a", "W", "Ш", "ж", "/"}) {
+      std::string path;
+      for (int i = 0; i < kLongestPathShown; ++i) path += letter;
+      const std::vector<long> result = lines(BuildResultText(count, path));
+      ASSERT_EQ(result.size(), longest.size());
+      for (std::size_t i = 0; i < result.size(); ++i) {
+        EXPECT_LE(result[i], longest[i]) << count << " " << letter << " line " << i;
+      }
+    }
+  }
+  EXPECT_EQ(longest.back(), characters("Сформирован файл: ") + kLongestPathShown);
 }
 
 TEST(ResultText, ShowsCountEmptyLineAndPath) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "dpi.h"
+#include "end_process.h"
 #include "fakes.h"
 #include "form1.h"
 #include "form1_test_base.h"
@@ -355,10 +356,16 @@ TEST_F(Form1Test, ALongRunShowsTheBarInPlaceOfTheLabelAndEscCancelsIt) {
 }
 
 TEST_F(Form1Test, ClosingDuringARunEndsItCleanly) {
+  // A forced end of the process would end this program with status 0, a pass.
+  static int forced_exits = 0;
+  ReplaceEndProcessForTests([](int) { ++forced_exits; });
   PressOnPipe();
   const HWND window = form_->hwnd();
   ::PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 2s));
+  const bool closed = PumpUntil([&] { return !::IsWindow(window); }, 2s);
+  ReplaceEndProcessForTests(nullptr);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(forced_exits, 0) << "the window gave up waiting and ended the process";
   ExpectOldOutput();
 }
 
