@@ -53,8 +53,8 @@ void RunController::GiveUpOn(unsigned run_number) {
   FinishRun(RunOutcome{});  // as a cancelled run: nothing to show
 }
 
-bool RunController::Close() {
-  return run_.CancelAndWait(kCloseGrace);
+bool RunController::Close(std::chrono::milliseconds grace) {
+  return run_.CancelAndWait(grace);
 }
 
 void RunController::StartRun(std::filesystem::path input) {

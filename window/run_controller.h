@@ -71,8 +71,9 @@ class RunController {
   // ended, so that no temporary file outlives the window; true then. False
   // when the run is held up beyond kCloseGrace in a call no cancel reaches:
   // the front end then ends the process with EndProcessNow, which removes
-  // the run's temporary, rather than wait for the call.
-  bool Close();
+  // the run's temporary, rather than wait for the call. Tests on a loaded
+  // machine give a longer grace.
+  bool Close(std::chrono::milliseconds grace = kCloseGrace);
 
   bool running() const { return run_.running(); }
 
