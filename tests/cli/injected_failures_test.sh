@@ -15,8 +15,10 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
-# The sanitizers write twice at start-up and again while an exception unwinds,
-# so output writes are counted from the fifth and failures injected once.
+# The sanitizers probe memory with writes, five on the run's thread before its
+# first output write (strace counts each thread's calls), and again while an
+# exception unwinds: output writes are counted from the sixth and failures
+# injected once.
 # EFAULT is what a write gets when the input mapped under a long link (written
 # straight from the input) has shrunk: the input's failure, not the output's.
 failed=0
@@ -42,18 +44,18 @@ while IFS='|' read -r name options expected; do
 done <<CASES
 read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
 mapping fails midway|-P $work/in.txt -e trace=mmap -e inject=mmap:error=ENOMEM:when=2|cannot read the input.*Cannot allocate memory
-disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the output.*No space left
-interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
+disk full|-e trace=write -e inject=write:error=ENOSPC:when=6|cannot write the output.*No space left
+interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=6..8 -e inject=write:error=EIO:when=9|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
 rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
-input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=5|cannot read the input '$work/in.txt': Input/output error
+input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=6|cannot read the input '$work/in.txt': Input/output error
 no thread for mapping ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable
 CASES
 
 # Interrupted reads and writes are retried, not reported.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
 for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
-  "-e trace=write -e inject=write:error=EINTR:when=5..15+2"; do
+  "-e trace=write -e inject=write:error=EINTR:when=6..16+2"; do
   input="$work/in.txt"
   case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
   # shellcheck disable=SC2086
