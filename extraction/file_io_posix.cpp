@@ -1,5 +1,4 @@
 // The file layer's system calls on Linux and other POSIX systems.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -10,22 +9,13 @@
 #include <linux/fs.h>
 #endif
 
-#include <sys/vfs.h>
-#ifdef __linux__
-#include <linux/magic.h>
-#endif
-
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <climits>
-#include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "extraction_error.h"
 #include "file_io_os.h"
+#include "resolve_posix.h"
 #include "signals_posix.h"
 #include "temporary_posix.h"
 #include "window_mapper_posix.h"
@@ -40,9 +30,6 @@ std::string SystemReason(std::error_code code) {
 
 namespace os {
 namespace {
-
-// As many symbolic links as the kernel follows in one name.
-constexpr int kMaxLinks = 40;
 
 std::error_code LastError() {
   return SystemError(errno);
@@ -61,170 +48,6 @@ int CopyDescriptor(int descriptor) {
   return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
 }
 
-// A descriptor this code opened, closed with it.
-class Handle {
- public:
-  explicit Handle(int fd = -1) : fd_(fd) {}
-  Handle(Handle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~Handle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
-// The descriptors the program was given at its start; empty until it says.
-std::optional<std::vector<int>> g_given;
-
-bool Given(int descriptor) {
-  return !g_given || std::binary_search(g_given->begin(), g_given->end(), descriptor);
-}
-
-// What a name leads to, found once; every later step works from it.
-struct Resolved {
-  TargetKind kind = TargetKind::kMissing;
-  int descriptor = -1;           // kDescriptor: the number of this process's descriptor
-  Handle folder;                 // kMissing, kFile, kDirectory: where the leaf is, pinned (O_PATH)
-  std::error_code folder_error;  // kMissing: why the folder could not be opened
-  std::string leaf;
-  Handle handle;        // kDevice: the device, pipe or file itself (O_PATH)
-  bool append = false;  // kDevice: a file reached through another process's descriptor
-  struct stat existing = {};
-};
-
-bool OnProc(int folder) {
-  struct statfs fs;
-  return ::fstatfs(folder, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
-}
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// This process's table of descriptors, under /proc/self/fd or any of its
-// threads' /proc/self/task/T/fd, however the name reached it.
-bool IsOwnDescriptorFolder(int folder) {
-  struct stat st;
-  struct stat own;
-  if (::fstat(folder, &st) != 0) return false;
-  if (::stat("/proc/self/fd", &own) == 0 && SameFile(st, own)) return true;
-  const Handle tasks(::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  DIR* entries = tasks.valid() ? ::fdopendir(::dup(tasks.get())) : nullptr;
-  if (entries == nullptr) return false;
-  bool found = false;
-  while (const dirent* entry = ::readdir(entries)) {
-    const std::string table = std::string(entry->d_name) + "/fd";
-    if (entry->d_name[0] != '.' && ::fstatat(tasks.get(), table.c_str(), &own, 0) == 0 &&
-        SameFile(st, own)) {
-      found = true;
-      break;
-    }
-  }
-  ::closedir(entries);
-  return found;
-}
-
-std::error_code ResolveOwnDescriptor(const std::string& leaf, Resolved& resolved) {
-  int descriptor = -1;
-  const char* const end = leaf.data() + leaf.size();
-  const auto result = std::from_chars(leaf.data(), end, descriptor);
-  if (result.ec != std::errc() || result.ptr != end) return SystemError(ENOENT);
-  // One of the program's own files (the input, a connection) is not the user's to name.
-  if (!Given(descriptor) || ::fcntl(descriptor, F_GETFD) < 0) return SystemError(EBADF);
-  resolved.kind = TargetKind::kDescriptor;
-  resolved.descriptor = descriptor;
-  return {};
-}
-
-// A link in /proc (another process's descriptor, "pipe:[N]" or "/x (deleted)"
-// by its text) means only what the kernel makes of it: open it through it.
-std::error_code ResolveThroughKernel(int folder, const std::string& leaf, Resolved& resolved) {
-  resolved.handle = Handle(::openat(folder, leaf.c_str(), O_PATH | O_CLOEXEC));
-  if (!resolved.handle.valid() || ::fstat(resolved.handle.get(), &resolved.existing) != 0) {
-    return LastError();
-  }
-  if (S_ISDIR(resolved.existing.st_mode)) return SystemError(EISDIR);
-  resolved.kind = TargetKind::kDevice;
-  // Another's descriptor has its own offset: add to the file, never overwrite it.
-  resolved.append = S_ISREG(resolved.existing.st_mode);
-  return {};
-}
-
-// As the kernel's protected_symlinks: in a sticky folder anyone may write to,
-// a link is followed only when its owner is the follower or the folder's owner.
-std::error_code RefuseForeignLink(int folder, const struct stat& link) {
-  struct stat st;
-  if (::fstat(folder, &st) != 0) return LastError();
-  const bool shared = (st.st_mode & S_ISVTX) != 0 && (st.st_mode & S_IWOTH) != 0;
-  if (shared && link.st_uid != ::geteuid() && link.st_uid != st.st_uid) return SystemError(EACCES);
-  return {};
-}
-
-std::error_code ReadLink(int folder, const std::string& leaf, std::string& text) {
-  char buffer[PATH_MAX];
-  const ssize_t size = ::readlinkat(folder, leaf.c_str(), buffer, sizeof buffer);
-  if (size < 0) return LastError();
-  // A text that fills the buffer may have been cut short.
-  if (static_cast<std::size_t>(size) == sizeof buffer) return SystemError(ENAMETOOLONG);
-  text.assign(buffer, static_cast<std::size_t>(size));
-  return {};
-}
-
-// Follows links by hand, one leaf at a time from a pinned folder, so that a
-// link to a file that does not exist yet still leads to where it belongs.
-// The folders on the way are the kernel's to resolve, with its own checks.
-std::error_code Resolve(const fs::path& path, Resolved& resolved) {
-  fs::path name = path;
-  Handle base;
-  for (int hops = 0;; ++hops) {
-    std::string leaf = name.filename().native();
-    fs::path parent = name.has_parent_path() ? name.parent_path() : fs::path(".");
-    if (leaf.empty() || leaf == "." || leaf == "..") {
-      parent = name;
-      leaf = ".";
-    }
-    Handle folder(::openat(base.valid() ? base.get() : AT_FDCWD, parent.c_str(),
-                           O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) {
-      // The folder's refusal, for the temporary that cannot be made there.
-      resolved.folder_error = LastError();
-      return {};
-    }
-    const bool proc = OnProc(folder.get());
-    if (proc && IsOwnDescriptorFolder(folder.get())) return ResolveOwnDescriptor(leaf, resolved);
-    struct stat st;
-    const bool exists = ::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno != ENOENT) return LastError();
-    if (exists && S_ISLNK(st.st_mode)) {
-      if (proc) return ResolveThroughKernel(folder.get(), leaf, resolved);
-      if (hops == kMaxLinks) return SystemError(ELOOP);
-      if (const std::error_code error = RefuseForeignLink(folder.get(), st)) return error;
-      std::string text;
-      if (const std::error_code error = ReadLink(folder.get(), leaf, text)) return error;
-      name = text;
-      base = std::move(folder);
-      continue;
-    }
-    resolved.leaf = leaf;
-    resolved.kind = TargetKind::kMissing;
-    if (exists) {
-      resolved.existing = st;
-      resolved.kind = S_ISDIR(st.st_mode)   ? TargetKind::kDirectory
-                      : S_ISREG(st.st_mode) ? TargetKind::kFile
-                                            : TargetKind::kDevice;
-    }
-    resolved.folder = std::move(folder);
-    return {};
-  }
-}
-
 // A folder whose entries can be added but not removed (chattr +a) or not
 // changed at all (+i) would keep the temporary: refuse before making one.
 std::error_code RefuseUnchangeableFolder(int directory) {
@@ -241,38 +64,6 @@ std::error_code RefuseUnchangeableFolder(int directory) {
 }
 
 }  // namespace
-
-void RecordGivenDescriptors(int below) {
-  std::vector<int> given;
-  DIR* entries = ::opendir("/proc/self/fd");
-  if (entries == nullptr) {
-    // Without /proc, no name reaches a descriptor by it but /dev/fd's.
-    for (int fd = 0; fd < below && fd < 1024; ++fd) {
-      if (::fcntl(fd, F_GETFD) >= 0) given.push_back(fd);
-    }
-    g_given = std::move(given);
-    return;
-  }
-  while (const dirent* entry = ::readdir(entries)) {
-    int fd = -1;
-    const std::string_view name(entry->d_name);
-    const auto result = std::from_chars(name.data(), name.data() + name.size(), fd);
-    if (result.ec == std::errc() && fd < below && fd != ::dirfd(entries)) given.push_back(fd);
-  }
-  ::closedir(entries);
-  std::sort(given.begin(), given.end());
-  g_given = std::move(given);
-}
-
-std::error_code DescriptorBehind(const fs::path& path, int& descriptor) {
-  descriptor = -1;
-  Resolved resolved;
-  const std::error_code error = Resolve(path, resolved);
-  // Any other failure is the open's to report.
-  if (error == std::errc::bad_file_descriptor) return error;
-  if (!error && resolved.kind == TargetKind::kDescriptor) descriptor = resolved.descriptor;
-  return {};
-}
 
 struct Input {
   int fd = -1;
