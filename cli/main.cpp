@@ -9,8 +9,15 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+#include "signals_posix.h"
 #endif
 
 #include "extract.h"
@@ -48,6 +55,14 @@ bool Print(std::FILE* stream, const std::string& text) {
     return false;
   }
   return true;
+}
+
+// Help and version go to stdout; one that cannot take them gets told why.
+int PrintAnswer(const std::string& what, const std::string& text) {
+  if (Print(stdout, text)) return 0;
+  const std::string reason = std::strerror(errno);
+  Print(stderr, "linksift-extract: cannot print the " + what + ": " + reason + "\n");
+  return kFailed;
 }
 
 int UsageError(const std::string& problem) {
@@ -89,11 +104,10 @@ int Run(int argc, Char** argv) {
     } else if (text == "--") {
       options_ended = true;
     } else if (text == "--help") {
-      return Print(stdout, Usage()) ? 0 : kFailed;
+      return PrintAnswer("help", Usage());
     } else if (text == "--version") {
-      return Print(stdout, std::string("linksift-extract ") + linksift::kVersionText + "\n")
-                 ? 0
-                 : kFailed;
+      return PrintAnswer("version",
+                         std::string("linksift-extract ") + linksift::kVersionText + "\n");
     } else {
       return UsageError("unknown option '" + text + "'");
     }
@@ -132,10 +146,34 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   HoldClosedStandardStreams();
+  // Names of descriptors reach only those the caller gave, never the run's own files.
+  linksift::RecordGivenDescriptors();
   // A count that cannot be printed (its reader left, a file size limit) is a
   // failure to report, not a death.
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
-  return Run(argc, argv);
+  // The run works on a thread of its own and this one waits for the ending
+  // signals, which then end the process whatever the run waits on, its
+  // temporary removed.
+  const sigset_t ending = linksift::BlockEndingSignals();
+  const pthread_t waiter = ::pthread_self();
+  std::atomic<bool> done{false};
+  int status = kFailed;
+  std::thread run;
+  try {
+    run = std::thread([&] {
+      status = Run(argc, argv);
+      done.store(true);
+      linksift::WakeWaiter(waiter);
+    });
+  } catch (const std::system_error&) {
+    // Out of threads: the run goes on here, the signals handled where they land.
+    ::pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+    linksift::InstallEndingHandlers();
+    return Run(argc, argv);
+  }
+  while (!done.load()) linksift::AwaitEndingSignal(ending, {1, 0});
+  run.join();
+  return status;
 }
 #endif

@@ -72,7 +72,7 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   std::optional<InputFile> source;
   AtStage(Stage::kOpenInput, input, [&] { source.emplace(input, options.cancel); });
   std::optional<ReplacementFile> target;
-  AtStage(Stage::kCreateOutput, output, [&] { target.emplace(output, options.cancel); });
+  AtStage(Stage::kCreateOutput, output, [&] { target.emplace(output, options.cancel, &*source); });
   FileSink sink(*target, input);
   std::optional<LinkScanner> scanner;
   AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
@@ -92,7 +92,13 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
 }
 
 bool IsStandardOutput(const std::filesystem::path& output) {
-  return output == "-" || os::DescriptorBehind(output) == os::kStandardOutput;
+  int descriptor = -1;
+  return output == "-" ||
+         (!os::DescriptorBehind(output, descriptor) && descriptor == os::kStandardOutput);
+}
+
+void RecordGivenDescriptors(int below) {
+  os::RecordGivenDescriptors(below);
 }
 
 }  // namespace linksift

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -39,7 +40,16 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
                                const std::filesystem::path& output, const RunOptions& options = {});
 
 // Whether `output` names this process's standard output: "-", or on POSIX
-// /dev/stdout, /dev/fd/1 or /proc/self/fd/1.
+// any name that reaches descriptor 1 (/dev/stdout, /proc/thread-self/fd/1, a
+// link to one).
 bool IsStandardOutput(const std::filesystem::path& output);
+
+// Records which of the descriptors below `below` the program was given (those
+// open now). A name that reaches any other descriptor of the process (its
+// input, a connection: /dev/fd/N, /proc/self/fd/N) is then refused with "Bad
+// file descriptor" rather than written through. Each program calls it at
+// start-up, before it opens anything; until then every descriptor may be
+// named. Windows has no such names.
+void RecordGivenDescriptors(int below = INT_MAX);
 
 }  // namespace linksift

@@ -35,8 +35,46 @@ constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kTemporaryDigits = 8;
 
 // "-" names a standard stream, as on every command line.
-int DescriptorOf(const fs::path& path, int standard) {
-  return path == "-" ? standard : os::DescriptorBehind(path);
+int DescriptorOf(const fs::path& path, int standard, Stage stage) {
+  if (path == "-") return standard;
+  int descriptor = -1;
+  Check(stage, path, os::DescriptorBehind(path, descriptor));
+  return descriptor;
+}
+
+// The longest name every file system takes (NAME_MAX; Windows counts UTF-16
+// units, Wine's host then UTF-8 bytes, so the bytes of UTF-8 are counted).
+constexpr std::size_t kMaxName = 255;
+constexpr std::size_t kMaxTemporaryBase =
+    kMaxName - 1 - kTemporaryInfix.size() - kTemporaryDigits - kTemporarySuffix.size();
+
+// The target's name, cut where needed so that its temporary's name is valid,
+// never inside a character (a UTF-16 pair, or a UTF-8 sequence).
+template <typename Char>
+std::basic_string<Char> TemporaryBase(std::basic_string_view<Char> name) {
+  std::size_t bytes = 0;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto unit = static_cast<std::uint32_t>(name[i]);
+    std::size_t units = 1;
+    std::size_t size = 1;
+    if constexpr (sizeof(Char) == 1) {
+      while (i + units < name.size() &&
+             (static_cast<unsigned char>(name[i + units]) & 0xC0) == 0x80) {
+        ++units;
+      }
+      size = units;
+    } else {
+      const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size();
+      units = pair ? 2 : 1;
+      size = pair ? 4 : unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+    }
+    if (bytes + size > kMaxTemporaryBase) break;
+    bytes += size;
+    i += units;
+    kept = i;
+  }
+  return std::basic_string<Char>(name.substr(0, kept));
 }
 
 // A hidden name beside the target, random so that runs seldom pick the same.
@@ -48,7 +86,8 @@ fs::path TemporaryName(const fs::path& target) {
     suffix += kDigits[bits & 15];
   }
   fs::path name(".");
-  name += target.filename().native();
+  const fs::path::string_type leaf = target.filename().native();
+  name += TemporaryBase<fs::path::value_type>(leaf);
   return name += suffix.append(kTemporarySuffix);
 }
 
@@ -70,7 +109,8 @@ std::error_code CreateUnderFreshName(
   return error;
 }
 
-bool IsTemporaryNameFor(std::string_view target_name, std::string_view name) {
+bool IsTemporaryNameFor(std::string_view target, std::string_view name) {
+  const std::string target_name = TemporaryBase(target);
   const std::size_t size =
       1 + target_name.size() + kTemporaryInfix.size() + kTemporaryDigits + kTemporarySuffix.size();
   if (name.size() != size || name[0] != '.') return false;
@@ -88,7 +128,7 @@ bool IsTemporaryNameFor(std::string_view target_name, std::string_view name) {
 
 InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
     : path_(path), cancel_(cancel) {
-  const int descriptor = DescriptorOf(path_, os::kStandardInput);
+  const int descriptor = DescriptorOf(path_, os::kStandardInput, Stage::kOpenInput);
   Check(Stage::kOpenInput, path_,
         descriptor >= 0 ? os::OpenInputDescriptor(descriptor, cancel != nullptr, input_, facts_)
                         : os::OpenInput(path_, cancel != nullptr, input_, facts_));
@@ -126,22 +166,25 @@ void InputFile::WaitForData() {
   }
 }
 
-ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>* cancel)
+ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>* cancel,
+                                 const InputFile* input)
     : target_(target), cancel_(cancel) {
-  const int descriptor = DescriptorOf(target_, os::kStandardOutput);
-  if (descriptor >= 0) {
+  if (target_ == "-") {
     in_place_ = true;
-    Check(Stage::kCreateOutput, target_, os::AdoptOutputDescriptor(descriptor, output_),
+    Check(Stage::kCreateOutput, target_, os::AdoptOutputDescriptor(os::kStandardOutput, output_),
           "cannot write to the output");
   } else {
     os::TargetKind kind = os::TargetKind::kMissing;
-    Check(Stage::kCreateOutput, target_, os::InspectTarget(target_, output_, kind),
+    Check(Stage::kCreateOutput, target_, os::ResolveOutput(target_, output_, kind),
           "cannot follow the output");
-    Open(kind);
+    Open(kind, input != nullptr ? input->facts() : os::InputFacts{});
   }
 }
 
-void ReplacementFile::Open(os::TargetKind kind) {
+void ReplacementFile::Open(os::TargetKind kind, const os::InputFacts& input) {
+  // One of this process's descriptors, written through as it is.
+  in_place_ = kind == os::TargetKind::kDescriptor;
+  if (in_place_) return;
   if (kind == os::TargetKind::kDirectory) {
     Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory),
           "cannot replace the output");
@@ -150,7 +193,7 @@ void ReplacementFile::Open(os::TargetKind kind) {
   in_place_ = kind == os::TargetKind::kDevice;
   if (!in_place_) {
     // The folder first: where it refuses, the output's own protection is moot.
-    if (const std::error_code error = os::CreateTemporary(*output_)) {
+    if (const std::error_code error = os::CreateTemporary(*output_, input)) {
       throw ExtractionError::FolderRefused(target_, error);
     }
     // A write-protected output stays as it is, as it would if written in place;

@@ -27,6 +27,7 @@ class InputFile {
   void ForEachBlock(std::size_t block_size, const Consumer& consume);
   // The size when the file was opened, 0 when it has none (a pipe).
   std::uint64_t size() const { return facts_.size; }
+  const os::InputFacts& facts() const { return facts_; }
 
  private:
   void ReadBlocks(std::size_t block_size, const Consumer& consume);
@@ -44,18 +45,20 @@ class InputFile {
 // pipe is written directly, and so is "-" (standard output) or a descriptor's
 // name (/dev/stdout, /dev/fd/N): the file behind one is never replaced. A
 // wait for a pipe's reader, or for room in it, ends with ExtractionCancelled
-// once `cancel` is set.
+// once `cancel` is set. `input`, the run's input, is never taken for a
+// stale temporary, whatever its name.
 class ReplacementFile {
  public:
   explicit ReplacementFile(const std::filesystem::path& target,
-                           const std::atomic<bool>* cancel = nullptr);
+                           const std::atomic<bool>* cancel = nullptr,
+                           const InputFile* input = nullptr);
 
   void Write(const char* data, std::size_t size);
   // Makes the content durable and puts it in place of the target.
   void Commit();
 
  private:
-  void Open(os::TargetKind kind);
+  void Open(os::TargetKind kind, const os::InputFacts& input);
   void WriteBack();
 
   std::filesystem::path target_;  // as given, for messages

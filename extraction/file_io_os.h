@@ -37,17 +37,23 @@ using OutputPtr = std::unique_ptr<Output, Releaser>;
 struct InputFacts {
   std::uint64_t size = 0;  // 0 when the input has none
   bool regular = false;    // a file on disk, read from its start, rather than a pipe or device
+  // Its identity where the system gives one, so that no sweep takes it for a temporary.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 
 // The standard streams by number: 0 input, 1 output, 2 error.
 inline constexpr int kStandardInput = 0;
 inline constexpr int kStandardOutput = 1;
 
-// The descriptor a name stands for (/dev/stdout, /dev/fd/N, /proc/self/fd/N,
-// or a symbolic link to one), or -1. Such a name is written or read through
-// the descriptor, never resolved to the file behind it. Windows has no such
-// names.
-int DescriptorBehind(const std::filesystem::path& path);
+// The descriptor of this process a name reaches (/dev/stdout, /dev/fd/N,
+// /proc/thread-self/fd/N, a link to one, however spelt), or -1. Such a name is
+// written or read through the descriptor, never resolved to the file behind
+// it. A descriptor the program was not given is refused (EBADF). Windows has
+// no such names.
+std::error_code DescriptorBehind(const std::filesystem::path& path, int& descriptor);
+// See RecordGivenDescriptors in extract.h.
+void RecordGivenDescriptors(int below);
 
 // `cancellable`: the reader will ask AwaitData whether a pipe has bytes for it.
 std::error_code OpenInput(const std::filesystem::path& path, bool cancellable, InputPtr& input,
@@ -64,10 +70,16 @@ std::error_code AwaitData(Input& input, bool& ready);
 bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
                    const Consumer& consume, std::error_code& error);
 
-enum class TargetKind { kMissing, kFile, kDirectory, kDevice };
+// What an output's name leads to: one of this process's descriptors, written
+// through as it is; nothing yet, or a file, replaced; a directory, refused; a
+// device, a pipe or a file reached through another process's descriptor,
+// written in place.
+enum class TargetKind { kDescriptor, kMissing, kFile, kDirectory, kDevice };
 
-// Looks at `target`, following symbolic links where the system has them.
-std::error_code InspectTarget(const std::filesystem::path& target, OutputPtr& output,
+// Resolves `target` once, following symbolic links where the system has them
+// and may follow them; every later step works from what it found, never from
+// the name again.
+std::error_code ResolveOutput(const std::filesystem::path& target, OutputPtr& output,
                               TargetKind& kind);
 // Writes to an open descriptor of this process, as it is, append mode and all.
 std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output);
@@ -76,8 +88,10 @@ std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output);
 std::error_code OpenInPlace(Output& output, bool& ready);
 // Refuses to replace an existing target that is write-protected.
 std::error_code CheckWritable(Output& output);
-// A new, empty temporary file beside the target.
-std::error_code CreateTemporary(Output& output);
+// A new, empty temporary file beside the target, owned and moded as the
+// target is where the system lets it. Stale temporaries of killed runs are
+// swept first, never `input`.
+std::error_code CreateTemporary(Output& output, const InputFacts& input);
 // Writes up to `size` bytes; `written` is 0 when a pipe is full: AwaitRoom then.
 std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
 // Waits a short while for room in a full pipe; `ready` once a write would not block.
@@ -101,8 +115,9 @@ void Pause();
 
 // The directory a file name lives in.
 std::filesystem::path DirectoryOf(const std::filesystem::path& file);
-// Creates a file under fresh temporary names for `target` (hidden, beside it)
-// until `create` finds one that is not taken; it reports a taken one as
+// Creates a file under fresh temporary names for `target` (hidden, beside it,
+// its name's start kept short enough for the whole to be a valid name) until
+// `create` finds one that is not taken; it reports a taken one as
 // errc::file_exists. Gives up after 100 names.
 std::error_code CreateUnderFreshName(
     const std::filesystem::path& target,

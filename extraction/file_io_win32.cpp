@@ -80,8 +80,11 @@ std::error_code CopyStandardHandle(int descriptor, DWORD access, HANDLE& copy) {
 
 }  // namespace
 
-int DescriptorBehind(const fs::path&) {
-  return -1;
+void RecordGivenDescriptors(int) {}
+
+std::error_code DescriptorBehind(const fs::path&, int& descriptor) {
+  descriptor = -1;
+  return {};
 }
 
 struct Input {
@@ -180,7 +183,7 @@ void Release(Output* output) noexcept {
   delete output;
 }
 
-std::error_code InspectTarget(const fs::path& target, OutputPtr& output, TargetKind& kind) {
+std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetKind& kind) {
   const DWORD type = KindOf(target);
   kind = IsDirectory(target)         ? TargetKind::kDirectory
          : type == FILE_TYPE_UNKNOWN ? TargetKind::kMissing
@@ -212,7 +215,8 @@ std::error_code CheckWritable(Output& output) {
   return {};
 }
 
-std::error_code CreateTemporary(Output& output) {
+// Windows has no sweep: its temporaries are deleted on close.
+std::error_code CreateTemporary(Output& output, const InputFacts&) {
   return CreateUnderFreshName(output.target, [&](const fs::path& name) {
     const fs::path path = DirectoryOf(output.target) / name;
     output.file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,

@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kWriteSignals[] = {SIGPIPE, SIGXFSZ};
 constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Harmless when it comes from elsewhere: it continues a process that runs.
+constexpr int kWakeSignal = SIGCONT;
 
 struct LiveTemporary {
   enum : int { kFree, kFilling, kLive };
@@ -49,6 +51,25 @@ void OnEndingSignal(int signal, siginfo_t* info, void* context) {
   errno = saved_errno;
 }
 
+bool Ignored(int signal) {
+  struct sigaction action;
+  return ::sigaction(signal, nullptr, &action) == 0 && (action.sa_flags & SA_SIGINFO) == 0 &&
+         action.sa_handler == SIG_IGN;
+}
+
+[[noreturn]] void EndAs(int signal) {
+  RemoveLiveTemporaries();
+  ::signal(signal, SIG_DFL);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);  // not reached
+}
+
+}  // namespace
+
 void InstallEndingHandlers() {
   static std::once_flag installed;
   std::call_once(installed, [] {
@@ -66,7 +87,25 @@ void InstallEndingHandlers() {
   });
 }
 
-}  // namespace
+sigset_t BlockEndingSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : kEndingSignals) {
+    if (!Ignored(signal)) sigaddset(&signals, signal);
+  }
+  sigaddset(&signals, kWakeSignal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout) {
+  const int signal = ::sigtimedwait(&ending, nullptr, &timeout);
+  if (signal > 0 && signal != kWakeSignal) EndAs(signal);
+}
+
+void WakeWaiter(pthread_t thread) {
+  ::pthread_kill(thread, kWakeSignal);
+}
 
 WriteSignalsAsErrors::WriteSignalsAsErrors() {
   sigset_t signals;
@@ -91,7 +130,6 @@ WriteSignalsAsErrors::~WriteSignalsAsErrors() {
 }
 
 int RememberTemporary(int directory, const std::string& name) {
-  InstallEndingHandlers();
   if (name.size() > NAME_MAX) return -1;
   for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
     LiveTemporary& live = g_live[slot];

@@ -23,23 +23,38 @@ std::string_view WhatFailed(Stage stage) {
   return "Не удалось обработать файл";
 }
 
-std::string Compose(std::string_view what, const std::filesystem::path& path,
-                    std::string_view reason) {
-  // SystemReason: UTF-8 whatever code page Windows runs with.
+// What failed, on which file, and why; SystemReason is UTF-8 whatever code
+// page Windows runs with.
+std::string Describe(std::string_view what, const std::filesystem::path& path,
+                     std::string_view reason) {
   std::string text(what);
   text.append(":\n");
   text.append(Utf8FromPath(path));
   text.append("\n\nПричина: ");
   text.append(reason);
-  // Every run replaces the output only once it is complete.
-  text.append("\nФайл urls.txt не изменён.");
   return text;
+}
+
+std::string Compose(std::string_view what, const std::filesystem::path& path,
+                    std::string_view reason) {
+  // Every run replaces the output only once it is complete.
+  return Describe(what, path, reason).append("\nФайл urls.txt не изменён.");
 }
 
 }  // namespace
 
 std::string BuildErrorText(const ExtractionError& error) {
   return Compose(WhatFailed(error.stage()), error.path(), SystemReason(error.code()));
+}
+
+std::string BuildFallbackErrorText(const ExtractionError& program,
+                                   const ExtractionError& user_data) {
+  std::string text =
+      Describe(WhatFailed(program.stage()), program.path(), SystemReason(program.code()));
+  text.append("\n\n");
+  std::string what(WhatFailed(user_data.stage()));
+  what.append(" и в папке данных пользователя");
+  return text.append(Compose(what, user_data.path(), SystemReason(user_data.code())));
 }
 
 std::string BuildUnexpectedErrorText(const std::filesystem::path& input, std::string_view reason) {

@@ -12,6 +12,13 @@ namespace linksift {
 // system's reason, and that urls.txt kept its old content. UTF-8.
 std::string BuildErrorText(const ExtractionError& error);
 
+// The message for a run whose output the program's folder refused
+// (`program`) and then the user's data folder failed too (`user_data`): both
+// failures, each with its file and reason, so that the user sees why the data
+// folder was tried.
+std::string BuildFallbackErrorText(const ExtractionError& program,
+                                   const ExtractionError& user_data);
+
 // The same message for a run that `input` could not get through for a reason
 // the run has no stage for (memory ran out, say).
 std::string BuildUnexpectedErrorText(const std::filesystem::path& input, std::string_view reason);

@@ -1,6 +1,7 @@
 #include "open_command.h"
 
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "error_text.h"
@@ -28,6 +29,12 @@ RunOutcome ExtractIntoUserData(const std::filesystem::path& input, const OutputF
   return ExtractInto(input, folders.user_data, options);
 }
 
+// The program's folder refused and the data folder failed too.
+struct BothFoldersFailed {
+  ExtractionError program;
+  ExtractionError user_data;
+};
+
 RunOutcome Attempt(const std::filesystem::path& input, const OutputFolders& folders,
                    const RunOptions& options) {
   if (folders.program.empty()) {
@@ -36,12 +43,18 @@ RunOutcome Attempt(const std::filesystem::path& input, const OutputFolders& fold
     throw ExtractionError(Stage::kCreateOutput, std::filesystem::path(kName),
                           folders.program_unknown);
   }
+  std::optional<ExtractionError> refused;
   try {
     return ExtractInto(input, folders.program, options);
   } catch (const ExtractionError& error) {
     if (folders.user_data.empty() || !CallsForUserData(error)) throw;
+    refused = error;
   }
-  return ExtractIntoUserData(input, folders, options);
+  try {
+    return ExtractIntoUserData(input, folders, options);
+  } catch (const ExtractionError& error) {
+    throw BothFoldersFailed{*refused, error};
+  }
 }
 
 }  // namespace
@@ -64,6 +77,9 @@ RunOutcome RunExtraction(const std::filesystem::path& input, const OutputFolders
   } catch (const ExtractionError& error) {
     outcome.kind = RunOutcome::Kind::kFailed;
     outcome.error_text = BuildErrorText(error);
+  } catch (const BothFoldersFailed& failed) {
+    outcome.kind = RunOutcome::Kind::kFailed;
+    outcome.error_text = BuildFallbackErrorText(failed.program, failed.user_data);
   } catch (const std::exception& error) {
     // A run may be on a thread of its own, where nothing else would catch it.
     outcome.kind = RunOutcome::Kind::kFailed;

@@ -45,7 +45,17 @@ an option after -- is a name|-- --help out.txt|1|stderr|cannot open the input '-
 /dev/stdout as output puts the count on stderr|in.txt /dev/stdout|0|stderr|^2$
 missing input|none.txt out.txt|1|stderr|^linksift-extract: cannot open the input 'none.txt': No such file or directory$
 what was being created|in.txt gone/urls.txt|1|stderr|cannot create a temporary file in 'gone' for 'gone/urls.txt': No such file
+version that cannot be printed|--version >/dev/full|1|stderr|^linksift-extract: cannot print the version: No space left on device$
+help that cannot be printed|--help >&-|1|stderr|^linksift-extract: cannot print the help: Bad file descriptor$
+a descriptor it was not given|in.txt /dev/fd/3 3<&-|1|stderr|^linksift-extract: cannot follow the output '/dev/fd/3': Bad file descriptor$
+a name of 233 bytes|in.txt $(printf 'c%.0s' $(seq 233))|0|stdout|^2$
+a name of 255 bytes|in.txt $(printf 'c%.0s' $(seq 255))|0|stdout|^2$
 CASES
+for length in 233 255; do
+  name="$(printf 'c%.0s' $(seq "$length"))"
+  cmp -s "$name" links.txt || fail "the name of $length bytes holds $(cat -A "$name")"
+  rm -f "$name"
+done
 cmp -s out.txt links.txt || fail "the runs above wrote $(cat -A out.txt)"
 
 # --- Outputs that name an open descriptor are written through it, append
@@ -75,6 +85,8 @@ while IFS='@' read -r name command result expected; do
   cmp -s "$result" "$expected" || { fail "$name: $result holds $(cat -A "$result")"; continue; }
   [ "$(stat -c %i log.txt)" = "$inode" ] || { fail "$name: log.txt was replaced"; continue; }
   [ -z "$(find . -name '.*.tmp')" ] || { fail "$name: left $(find . -name '.*.tmp')"; continue; }
+  # Never a file named after a link's text.
+  [ -z "$(find . -name '*(deleted)*')" ] || { fail "$name: made $(find . -name '*(deleted)*')"; continue; }
   echo "ok $name"
 done <<CASES
 /dev/stdout appended to a log keeps the log@"\$driver" in.txt /dev/stdout >>log.txt@log.txt@appended.txt
@@ -87,6 +99,10 @@ a link to /proc/PID/fd/1, a pipe@bash -c 'ln -sf /proc/\$\$/fd/1 via-proc && exe
 /dev/stdout a socket@socket_stdout "\$driver" in.txt /dev/stdout >result.txt@result.txt@links.txt
 /dev/stdout a fresh file@"\$driver" in.txt /dev/stdout >result.txt@result.txt@links.txt
 /dev/stderr a file@"\$driver" in.txt /dev/stderr 2>result.txt >/dev/null@result.txt@links.txt
+/proc/thread-self/fd/1 appended to a log@"\$driver" in.txt /proc/thread-self/fd/1 >>log.txt@log.txt@appended.txt
+/proc/self/task/PID/fd/1 appended to a log@sh -c 'exec "\$driver" in.txt /proc/self/task/\$\$/fd/1' >>log.txt@log.txt@appended.txt
+1 relative to /proc/self/fd appended to a log@sh -c 'cd /proc/self/fd && exec "\$driver" "$work/in.txt" 1' >>log.txt@log.txt@appended.txt
+the shell's descriptor of a deleted log@cp log.txt gone; exec 3>>gone; rm gone; "\$driver" in.txt /proc/\$\$/fd/3 >/dev/null && cat /proc/\$\$/fd/3 >result.txt@result.txt@appended.txt
 CASES
 
 # --- Signals a write raises are write errors, and the old output stays.

@@ -17,7 +17,7 @@ seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
 # A run without faults, traced: the folder must be synced after the rename, so
-# that the new name lasts through a crash; and which close of the main thread
+# that the new name lasts through a crash; and which close of the run's thread
 # is the temporary's, the one after its fsync, for the row that fails it.
 mkdir "$work/out"
 cp "$work/old.txt" "$work/out/urls.txt"
@@ -29,15 +29,20 @@ if awk -v folder="<$work/out>)" '/rename/ && /"urls.txt"/ { renamed = 1; next }
 else
   echo "FAIL no fsync of the folder after the rename: $(grep -A3 rename "$work/trace")"; failed=1
 fi
-temporary_close="$(awk 'NR == 1 { main = $1 } $1 != main { next }
-  / close\(/ { closes++; f = $2; sub(/^close\(/, "", f); sub(/<.*/, "", f); if (f == synced) { print closes; exit } }
-  / fsync\(/ && synced == "" { synced = $2; sub(/^fsync\(/, "", synced); sub(/<.*/, "", synced) }' "$work/trace")"
+# strace counts each thread's calls: the close to fail is counted among those
+# of the thread that made the first fsync, the run's own.
+temporary_close="$(awk '{ line[NR] = $0 }
+  / fsync\(/ && at == "" { at = NR; run = $1; synced = $2; sub(/^fsync\(/, "", synced); sub(/<.*/, "", synced) }
+  END { for (i = 1; i <= NR; i++) { split(line[i], f, " "); if (f[1] != run || line[i] !~ / close\(/) continue
+          closes++; c = f[2]; sub(/^close\(/, "", c); sub(/<.*/, "", c)
+          if (i > at && c == synced) { print closes; exit } } }' "$work/trace")"
 [ -n "$temporary_close" ] || { echo "FAIL the temporary's close not found"; failed=1; temporary_close=1; }
 rm -r "$work/out"
 
-# The sanitizers write twice at start-up and again while an exception unwinds,
-# so output writes are counted from the fifth and failures injected once.
-# Counts are per thread: the run's own steps are on the main thread.
+# The sanitizers probe memory with writes, five on the run's thread before its
+# first output write (strace counts each thread's calls), and again while an
+# exception unwinds: output writes are counted from the sixth and failures
+# injected once.
 # EFAULT is what a write gets when the input mapped under a long link (written
 # straight from the input) has shrunk: the input's failure, not the output's.
 mkfifo "$work/pipe"
@@ -62,13 +67,13 @@ while IFS='|' read -r name options expected; do
 done <<CASES
 read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
 mapping fails midway|-P $work/in.txt -e trace=mmap -e inject=mmap:error=ENOMEM:when=2|cannot read the input.*Cannot allocate memory
-disk full|-e trace=write -e inject=write:error=ENOSPC:when=5|cannot write the output.*No space left
-interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=5..7 -e inject=write:error=EIO:when=8|cannot write the output.*Input/output error
+disk full|-e trace=write -e inject=write:error=ENOSPC:when=6|cannot write the output.*No space left
+interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=6..8 -e inject=write:error=EIO:when=9|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
 early write-back fails|-e trace=sync_file_range -e inject=sync_file_range:error=EIO|cannot write the output.*Input/output error
 temporary's close fails after the writes|-e trace=close -e inject=close:error=EIO:when=$temporary_close|cannot write the output.*Input/output error
 rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
-input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=5|cannot read the input '$work/in.txt': Input/output error
+input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=6|cannot read the input '$work/in.txt': Input/output error
 no thread for mapping ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable
 CASES
 
@@ -76,7 +81,7 @@ CASES
 # the system refuses leaves it all to the final fsync.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
 for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
-  "-e trace=write -e inject=write:error=EINTR:when=5..15+2" \
+  "-e trace=write -e inject=write:error=EINTR:when=6..16+2" \
   "-e trace=sync_file_range -e inject=sync_file_range:error=ENOSYS"; do
   input="$work/in.txt"
   case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac

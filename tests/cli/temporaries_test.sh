@@ -49,7 +49,9 @@ start_traced() {
 # temporary from the start, as on a file system without O_TMPFILE.
 fresh_out
 strace -f -o openat.log -e trace=openat -- "$driver" a.txt out/urls.txt >/dev/null
-tmpfile_call="$(grep -n O_TMPFILE openat.log | head -n 1 | cut -d: -f1)"
+# strace counts each thread's calls: the run's thread is the one that makes it.
+run_thread="$(grep O_TMPFILE openat.log | head -n 1 | cut -d' ' -f1)"
+tmpfile_call="$(grep "^$run_thread " openat.log | grep -n O_TMPFILE | head -n 1 | cut -d: -f1)"
 [ -n "$tmpfile_call" ] || { echo "FAIL no O_TMPFILE open seen"; exit 1; }
 no_tmpfile="-e trace=openat -e inject=openat:error=EOPNOTSUPP:when=$tmpfile_call"
 delayed_rename="-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:delay_enter=3000000"

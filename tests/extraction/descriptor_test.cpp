@@ -56,15 +56,21 @@ std::string DevFd(int fd, const fs::path&) {
 std::string ProcSelfFd(int fd, const fs::path&) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
+// The same table by the calling thread's and by the main thread's name.
+std::string ThreadSelfFd(int fd, const fs::path&) {
+  return "/proc/thread-self/fd/" + std::to_string(fd);
+}
+std::string MainTaskFd(int fd, const fs::path&) {
+  return "/proc/self/task/" + std::to_string(::getpid()) + "/fd/" + std::to_string(fd);
+}
 std::string LinkToDevFd(int fd, const fs::path& dir) {
   fs::create_symlink(DevFd(fd, dir), dir / "urls.txt");
   return (dir / "urls.txt").string();
 }
 
 const OutputNameCase kOutputNames[] = {
-    {"DevFd", DevFd},
-    {"ProcSelfFd", ProcSelfFd},
-    {"LinkToDevFd", LinkToDevFd},
+    {"DevFd", DevFd},           {"ProcSelfFd", ProcSelfFd},   {"ThreadSelfFd", ThreadSelfFd},
+    {"MainTaskFd", MainTaskFd}, {"LinkToDevFd", LinkToDevFd},
 };
 
 class OutputNameTest : public TempDirTest, public testing::WithParamInterface<OutputNameCase> {
@@ -156,9 +162,11 @@ TEST(StandardOutputTest, IsKnownByItsNames) {
     bool standard;
   };
   const Case cases[] = {
-      {"-", true},           {"/dev/stdout", true},  {"/dev/fd/1", true}, {"/proc/self/fd/1", true},
-      {"/dev/fd/2", false},  {"/dev/stderr", false}, {"./-", false},      {"urls.txt", false},
-      {"/dev/fd/1x", false},
+      {"-", true},           {"/dev/stdout", true},
+      {"/dev/fd/1", true},   {"/proc/self/fd/1", true},
+      {"/dev/fd/2", false},  {"/dev/stderr", false},
+      {"./-", false},        {"urls.txt", false},
+      {"/dev/fd/1x", false}, {"/proc/thread-self/fd/1", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsStandardOutput(c.name), c.standard) << c.name;
 }

@@ -146,5 +146,29 @@ TEST_F(FileIoPosixTest, StaleTemporariesAreSweptLiveOnesKept) {
   EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\n");
 }
 
+// A file named like a stale temporary that no run made stays: the run's own
+// input, and a file with another name too.
+TEST_F(FileIoPosixTest, TheSweepTakesNeitherTheInputNorALinkedFile) {
+  const fs::path stale = dir_ / ".urls.txt.linksift-1a2b3c4d.tmp";
+  struct Case {
+    const char* name;
+    fs::path input;
+    void (*also)(const fs::path& stale, const fs::path& dir);
+  };
+  const Case cases[] = {
+      {"the input", stale, [](const fs::path&, const fs::path&) {}},
+      {"a file linked elsewhere too", dir_ / "in.txt",
+       [](const fs::path& file, const fs::path& dir) { fs::create_hard_link(file, dir / "kept"); }},
+  };
+  WriteFile(dir_ / "in.txt", "http://a");
+  for (const Case& c : cases) {
+    WriteFile(stale, "http://a");
+    c.also(stale, dir_);
+    EXPECT_NO_THROW(ExtractLinksFromFile(c.input, dir_ / "urls.txt")) << c.name;
+    EXPECT_TRUE(fs::exists(stale)) << c.name;
+    EXPECT_EQ(ReadFile(dir_ / "urls.txt"), "http://a\r\n") << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace linksift

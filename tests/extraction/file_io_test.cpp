@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include "extract.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -88,6 +90,42 @@ TEST(TemporaryNames, ArePickedOutByTheirPattern) {
     return std::error_code();
   });
   EXPECT_FALSE(ignored);
+}
+
+// A name may take all 255 bytes (UTF-16 units on Windows, whose names Wine
+// keeps as UTF-8 bytes): its temporary's name is cut short to fit, and the
+// sweep's pattern knows the cut one.
+TEST_F(FileIoTest, OutputNamesOfEveryValidLengthAreWritten) {
+  struct Case {
+    const char* name;
+    std::u8string leaf;
+  };
+  const auto repeat = [](std::u8string_view part, int times) {
+    std::u8string text;
+    for (int i = 0; i < times; ++i) text += part;
+    return text;
+  };
+  const Case cases[] = {
+      {"232 bytes, the longest kept whole", repeat(u8"c", 232)},
+      {"233 bytes", repeat(u8"c", 233)},
+      {"255 bytes", repeat(u8"c", 255)},
+      {"127 two-byte letters and one more byte", repeat(u8"я", 127) + u8"c"},
+  };
+  WriteFile(dir_ / "in.txt", "see http://a/b, x\n");
+  for (const Case& c : cases) {
+    const fs::path output = dir_ / fs::path(c.leaf);
+    EXPECT_NO_THROW(ExtractLinksFromFile(dir_ / "in.txt", output)) << c.name;
+    EXPECT_EQ(ReadFile(output), "http://a/b\r\n") << c.name;
+    EXPECT_EQ(CountTemporaries(dir_), 0u) << c.name;
+    const std::error_code ignored = os::CreateUnderFreshName(output, [&](const fs::path& name) {
+      EXPECT_LE(name.u8string().size(), 255u) << c.name;
+#ifndef _WIN32  // only POSIX sweeps
+      EXPECT_TRUE(os::IsTemporaryNameFor(output.filename().string(), name.string())) << c.name;
+#endif
+      return std::error_code();
+    });
+    EXPECT_FALSE(ignored);
+  }
 }
 
 }  // namespace

@@ -111,6 +111,7 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
     std::string name;
     OutputFolders folders;
     std::string message_start;
+    std::string also = {};  // further on in the message
   };
   WriteFile(program() / "urls.txt", kOld);
   WriteFile(dir_ / "file", "");
@@ -126,14 +127,18 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
       {"program folder missing", Folders(dir_ / "gone"),
        "Не удалось создать файл:\n" + (dir_ / "gone/urls.txt").string() + "\n\n"},
       {"no data folder to turn to", no_data_folder, "Не удалось создать файл:\n/sys/urls.txt\n\n"},
+      // Both refusals, so that the user sees why the data folder was tried.
       {"data folder cannot be made", data_folder_impossible,
-       "Не удалось создать файл:\n" + (dir_ / "file/linksift/urls.txt").string() + "\n\n"},
+       "Не удалось создать файл:\n/sys/urls.txt\n\nПричина: ",
+       "\n\nНе удалось создать файл и в папке данных пользователя:\n" +
+           (dir_ / "file/linksift/urls.txt").string() + "\n\nПричина: Not a directory\n"},
   };
   for (const Case& c : cases) {
     const RunOutcome outcome = RunExtraction(input(), c.folders);
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::kFailed) << c.name;
     EXPECT_EQ(outcome.error_text.rfind(c.message_start, 0), 0u)
         << c.name << ": " << outcome.error_text;
+    EXPECT_NE(outcome.error_text.find(c.also), std::string::npos) << c.name;
     EXPECT_FALSE(fs::exists(dir_ / "home")) << c.name;
     EXPECT_EQ(ReadFile(program() / "urls.txt"), kOld) << c.name;
   }

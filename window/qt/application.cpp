@@ -5,17 +5,22 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "display_check.h"
+#include "extract.h"
 #include "form1.h"
 #include "program_folders.h"
 #include "program_icon.h"
+#include "signals_posix.h"
 #include "version.h"
 
 namespace linksift {
@@ -25,10 +30,22 @@ const char* Environment(const char* name) {
   return std::getenv(name);
 }
 
-// Help and version need no display; both go to stdout, which must take them.
-int Print(const std::string& text) {
-  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) return kExitCannotStart;
-  return kExitWindowClosed;
+// Help and version need no display; both go to stdout, and one that cannot
+// take them gets told why.
+int Print(const char* what, const std::string& text) {
+  errno = 0;
+  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return kExitWindowClosed;
+  const char* reason = std::strerror(errno != 0 ? errno : EIO);
+  std::fprintf(stderr, "linksift: cannot print the %s: %s\n", what, reason);
+  return kExitCannotStart;
+}
+
+// The arguments Qt may see: none after "--", which are file names only.
+int QtArgumentCount(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) return i;
+  }
+  return argc;
 }
 
 }  // namespace
@@ -40,9 +57,9 @@ int RunLinksift(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(arguments);
   switch (line.action) {
     case CommandLine::Action::kHelp:
-      return Print(HelpText());
+      return Print("help", HelpText());
     case CommandLine::Action::kVersion:
-      return Print(VersionText());
+      return Print("version", VersionText());
     case CommandLine::Action::kWrong:
       std::fprintf(stderr, "%s\n", WrongCommandLineText(line.problem).c_str());
       return kExitWrongCommandLine;
@@ -53,7 +70,15 @@ int RunLinksift(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", message->c_str());
     return kExitCannotStart;
   }
-  QApplication app(argc, argv);
+  // A run writes through no descriptor but those the program was given;
+  // the display's connection and the rest are its own.
+  RecordGivenDescriptors(3);
+  InstallEndingHandlers();
+  // A reader that leaves or a file size limit fails the write, not the program.
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
+  int qt_argc = QtArgumentCount(argc, argv);
+  QApplication app(qt_argc, argv);
   QCoreApplication::setApplicationName("Linksift");
   QCoreApplication::setApplicationVersion(kVersionText);
   // Docks and task bars find the desktop entry, and with it the icon, by this name.

@@ -36,4 +36,18 @@ lines "$err" 1 || { echo "FAIL unknown option: more than one line"; failed=1; }
 check "two files" 2 '' 'one FILE at most' a.txt b.txt
 check "-- ends the options" 1 '' 'no display' -- --help
 check "no display" 1 '' 'no display.*xvfb-run.*linksift-extract' some.txt
+# Help and version that cannot be printed: one line on stderr says why.
+while IFS='|' read -r name option redirect reason; do
+  got=0
+  eval "env -u DISPLAY -u WAYLAND_DISPLAY \"\$program\" $option $redirect" 2>"$err" || got=$?
+  if ((got != 1)) || [ "$(cat "$err")" != "linksift: cannot print the $name: $reason" ]; then
+    echo "FAIL $name that cannot be printed: status $got; stderr: $(cat "$err")"
+    failed=1
+  else
+    echo "ok $name that cannot be printed"
+  fi
+done <<'CASES'
+version|--version|>/dev/full|No space left on device
+help|--help|>&-|Bad file descriptor
+CASES
 exit "$failed"

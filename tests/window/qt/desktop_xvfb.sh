@@ -4,7 +4,9 @@
 # UTF-8, from a folder the user cannot write to (as root only: the program is
 # run as nobody), and with urls.txt a FIFO that nobody reads (Esc ends the
 # run, closing ends the program) or whose reader leaves (an error box, not a
-# dead program). Screenshots go to SCREENSHOT_DIR.
+# dead program), or a link to one of the program's own descriptors (an error
+# box), and after "--" a name Qt would take for an option. Screenshots go to
+# SCREENSHOT_DIR.
 # Usage: desktop_xvfb.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
 
@@ -124,4 +126,37 @@ box_gone() { ! find_box; }
 wait_until box_gone || fail "the error box did not close"
 close_and_time
 echo "FIFO whose reader left: closed in $took ms"
-echo "PASS: FILE from the command line; odd folder name; data folder; FIFO output; screenshots in $shots"
+
+# 5. urls.txt a link to a descriptor the program was not given (3: its
+# connection to the display; 7, one of its own): an error box, and the link
+# and its descriptor left alone.
+for descriptor in 3 7; do
+  copy_into "$work/fd$descriptor"
+  ln -s "/dev/fd/$descriptor" "$work/fd$descriptor/urls.txt"
+  start "$work/fd$descriptor" -- "$input"
+  wait_until find_box || fail "no error box for urls.txt linked to /dev/fd/$descriptor"
+  capture_stable root "$shots/fd$descriptor.png" || fail "the error box never settled"
+  [ "$(readlink "$work/fd$descriptor/urls.txt")" = "/dev/fd/$descriptor" ] ||
+    fail "urls.txt linked to /dev/fd/$descriptor was replaced"
+  wait_until box_has_keyboard || fail "the error box did not take the keyboard"
+  xdotool key Return
+  wait_until box_gone || fail "the error box did not close"
+  close_and_time
+done
+echo "urls.txt a link to the program's own descriptors: refused"
+
+# 6. After "--" a name is a file's, never one of Qt's options: -reverse would
+# mirror the window. The same run by another name shows the very same window.
+copy_into "$work/dashes"
+cp "$input" "$work/-reverse"
+cd "$work"
+start "$work/dashes" -- -- -reverse
+wait_until test -f "$work/dashes/urls.txt" || fail "'linksift -- -reverse' wrote no urls.txt"
+capture_stable "$window" "$shots/after-dashes.png" || fail "the window never settled"
+close_and_time
+start "$work/dashes" -- "$work/-reverse"
+capture_stable "$window" "$shots/by-path.png" || fail "the window never settled"
+close_and_time
+same "$shots/after-dashes.png" "$shots/by-path.png" || fail "'-- -reverse' changed the window"
+cd - >/dev/null
+echo "PASS: FILE from the command line; odd folder name; data folder; FIFO output; own descriptors; -- before a name like an option; screenshots in $shots"
