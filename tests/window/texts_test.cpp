@@ -31,6 +31,10 @@ TEST(WindowTexts, AreTheProgramsOwnByteForByte) {
   EXPECT_EQ(kCommand1Text, "Открыть файл...");
   EXPECT_EQ(kDialogTitle, "Открытие файла");
   EXPECT_EQ(kDialogFilter, "Текстовые файлы (*.txt)|*.txt");
+  EXPECT_EQ(kOpenOutputText, "Открыть urls.txt");
+  EXPECT_EQ(kShowInFolderText, "Показать в папке");
+  EXPECT_EQ(kCancelHintText, "Esc — отмена");
+  EXPECT_EQ(BuildCancelText(), "Обработка отменена.\r\n\r\nФайл urls.txt не изменён.");
 }
 
 TEST(ResultText, LongestIsTheLargestCountWithAPathOfWideLetters) {

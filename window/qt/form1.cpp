@@ -17,6 +17,7 @@
 #include "layout.h"
 #include "program_icon.h"
 #include "qt_open_dialog.h"
+#include "qt_result_opener.h"
 #include "texts.h"
 
 namespace linksift {
@@ -41,15 +42,28 @@ std::optional<std::filesystem::path> FirstLocalFile(const QMimeData* data) {
   return std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString());
 }
 
+// The bar's text says how to cancel, busy or not (Qt draws no text on a busy
+// bar of its own accord).
+class HintedProgressBar final : public QProgressBar {
+ public:
+  explicit HintedProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+  }
+  QString text() const override { return FromUtf8(kCancelHintText); }
+};
+
 }  // namespace
 
-Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error)
+Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error,
+             std::unique_ptr<ResultOpener> opener)
     : command1_(new QPushButton(FromUtf8(kCommand1Text), this)),
       label1_(new MessageLabel(this)),
-      progress_bar_(new QProgressBar(this)),
+      progress_bar_(new HintedProgressBar(this)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }),
       controller_(*this, dialog ? std::move(dialog) : std::make_unique<QtOpenDialog>(this),
+                  opener ? std::move(opener) : std::make_unique<QtResultOpener>(this),
                   std::move(folders),
                   {.post =
                        [this](BackgroundRun::Task task) {
@@ -74,6 +88,8 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   label1_->setGeometry(Pixels(kLabel1Box));
   label1_->FitFont({BuildInstructionText(), LongestResultText()}, kLabel1LargestFont,
                    kLabel1SmallestFont);
+  label1_->SetLinkActions([this] { controller_.ShowResultInFolder(); },
+                          [this] { controller_.OpenResult(); });
 
   progress_bar_->setObjectName("ProgressBar");
   progress_bar_->setAccessibleName(FromUtf8(kProgressAccessibleName));

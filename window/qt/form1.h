@@ -11,6 +11,7 @@
 #include "message_label.h"
 #include "open_command.h"
 #include "open_dialog.h"
+#include "result_opener.h"
 #include "run_controller.h"
 #include "run_view.h"
 
@@ -21,9 +22,11 @@ namespace linksift {
 class Form1 final : public QWidget, private RunView {
  public:
   // `folders` say where urls.txt goes. A null `dialog` gives Qt's file
-  // dialog, a null `report_error` a message box; tests pass their own.
+  // dialog, a null `report_error` a message box, a null `opener` the
+  // desktop's file manager; tests pass their own.
   explicit Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog = nullptr,
-                 ErrorReport report_error = nullptr);
+                 ErrorReport report_error = nullptr,
+                 std::unique_ptr<ResultOpener> opener = nullptr);
 
   // Runs `input` as if chosen in the dialog (the command line's FILE).
   void OpenFile(std::filesystem::path input) { controller_.OpenFile(std::move(input)); }

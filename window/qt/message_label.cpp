@@ -1,6 +1,7 @@
 #include "message_label.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -9,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
@@ -48,9 +51,53 @@ QString BreakWideWords(const QString& text, const QFontMetrics& metrics, int wid
   return result;
 }
 
+constexpr Qt::TextInteractionFlags kSelectable =
+    Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+
+// Screen readers meet the label as a link while it shows one, and can follow it.
+class LabelAccessible final : public QAccessibleWidget {
+ public:
+  explicit LabelAccessible(MessageLabel* label)
+      : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+  QAccessible::Role role() const override {
+    return Label()->HasLink() ? QAccessible::Link : QAccessible::StaticText;
+  }
+  QStringList actionNames() const override {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (Label()->HasLink()) names.prepend(pressAction());
+    return names;
+  }
+  void doAction(const QString& name) override {
+    if (name == pressAction() && Label()->HasLink()) {
+      Label()->FollowLink();
+    } else {
+      QAccessibleWidget::doAction(name);
+    }
+  }
+
+ private:
+  MessageLabel* Label() const { return static_cast<MessageLabel*>(widget()); }
+};
+
+QAccessibleInterface* LabelAccessibleFactory(const QString&, QObject* object) {
+  auto* label = dynamic_cast<MessageLabel*>(object);
+  return label != nullptr ? new LabelAccessible(label) : nullptr;
+}
+
+// A piece of the shown text as markup: what the user sees stays as it is.
+QString Html(const QString& shown) {
+  QString html = shown.toHtmlEscaped();
+  html.replace(u'\n', QStringLiteral("<br>"));
+  return html;
+}
+
 }  // namespace
 
 MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
+  static const bool factory_installed =
+      (QAccessible::installFactory(&LabelAccessibleFactory), true);
+  (void)factory_installed;
   setObjectName("Label1");
   setAccessibleName(QString::fromUtf8(kLabel1AccessibleName));
   // Paths may hold anything, '<' included: never read them as markup.
@@ -58,11 +105,40 @@ MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // The result is there to be copied; Tab reaches it after Command1.
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setTextInteractionFlags(kSelectable);
   setFocusPolicy(Qt::StrongFocus);
+  connect(this, &QLabel::linkActivated, this, [this] { FollowLink(); });
 }
 
 void MessageLabel::SetText(const std::string& text) {
+  link_.reset();
+  Show(text);
+}
+
+void MessageLabel::SetTextWithLink(const std::string& text, TextSpan link) {
+  link_ = link;
+  Show(text);
+}
+
+void MessageLabel::SetLinkActions(std::function<void()> show_in_folder,
+                                  std::function<void()> open) {
+  show_in_folder_ = std::move(show_in_folder);
+  open_ = std::move(open);
+}
+
+void MessageLabel::FollowLink() const {
+  if (link_ && show_in_folder_) show_in_folder_();
+}
+
+void MessageLabel::Refresh() {
+  // Markup only for a link: any other text stays plain, '<' and all.
+  setTextFormat(link_ ? Qt::RichText : Qt::PlainText);
+  setTextInteractionFlags(link_ ? kSelectable | Qt::LinksAccessibleByMouse : kSelectable);
+  setFocusPolicy(Qt::StrongFocus);  // which the flags reset: Tab reaches the label
+  setText(link_ ? LinkedHtml() : DisplayText(text_));
+}
+
+void MessageLabel::Show(const std::string& text) {
   text_ = text;
   if (fitted_font_) setFont(*fitted_font_);
   ShrinkToFit();
@@ -77,8 +153,9 @@ void MessageLabel::SetText(const std::string& text) {
 
 QString MessageLabel::SelectedPlainText() const {
   QString text = selectedText().remove(kZeroWidthSpace);
-  // Rows come back as paragraphs.
+  // Rows come back as paragraphs, or as line breaks from markup.
   text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
   return text;
 }
 
@@ -95,6 +172,10 @@ void MessageLabel::ShrinkToFit() {
 void MessageLabel::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy) && hasSelectedText()) {
     QGuiApplication::clipboard()->setText(SelectedPlainText());
+    return;
+  }
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && link_) {
+    FollowLink();
     return;
   }
   QLabel::keyPressEvent(event);
@@ -114,7 +195,34 @@ void MessageLabel::contextMenuEvent(QContextMenuEvent* event) {
   copy->setEnabled(hasSelectedText());
   connect(copy, &QAction::triggered, this,
           [this] { QGuiApplication::clipboard()->setText(SelectedPlainText()); });
+  QAction* open = menu.addAction(QString::fromUtf8(kOpenOutputText));
+  open->setEnabled(link_ && open_);
+  connect(open, &QAction::triggered, this, [this] { open_(); });
+  QAction* show = menu.addAction(QString::fromUtf8(kShowInFolderText));
+  show->setEnabled(link_ && show_in_folder_);
+  connect(show, &QAction::triggered, this, [this] { show_in_folder_(); });
   menu.exec(event->globalPos());
+}
+
+void MessageLabel::focusInEvent(QFocusEvent* event) {
+  QLabel::focusInEvent(event);
+  update();  // the focus frame
+}
+
+void MessageLabel::focusOutEvent(QFocusEvent* event) {
+  QLabel::focusOutEvent(event);
+  update();
+}
+
+void MessageLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  // Tab reaches the label: show where the keys now go.
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(QPalette::Window);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 bool MessageLabel::Fits(const std::string& text) const {
@@ -159,6 +267,16 @@ QString MessageLabel::Plain(const std::string& text) {
 
 QString MessageLabel::DisplayText(const std::string& text) const {
   return BreakWideWords(Plain(text), fontMetrics(), contentsRect().width());
+}
+
+QString MessageLabel::LinkedHtml() const {
+  const std::string before = text_.substr(0, link_->start);
+  const std::string link = text_.substr(link_->start, link_->length);
+  const std::string after = text_.substr(link_->start + link_->length);
+  // pre-wrap keeps blanks as they are and still wraps.
+  return QStringLiteral("<span style=\"white-space:pre-wrap\">") + Html(DisplayText(before)) +
+         QStringLiteral("<a href=\"urls.txt\">") + Html(DisplayText(link)) +
+         QStringLiteral("</a>") + Html(DisplayText(after)) + QStringLiteral("</span>");
 }
 
 }  // namespace linksift

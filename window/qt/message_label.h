@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -14,13 +15,22 @@ namespace linksift {
 // row of its own and a word too wide for the label (a long path) wraps inside
 // itself; a text too long for the label at its fitted font gets smaller
 // letters. Text() still gives back exactly what was set, and so do copying
-// and the label's accessible description.
+// and the label's accessible description. A result's path shows as a link:
+// a click on it, or Enter while the label has the focus, follows it, and
+// screen readers meet the label as a link then.
 class MessageLabel final : public QLabel, public TextLabel {
  public:
   explicit MessageLabel(QWidget* parent = nullptr);
 
   std::string Text() const override { return text_; }
   void SetText(const std::string& text) override;
+  void SetTextWithLink(const std::string& text, TextSpan link) override;
+
+  // What the link and the menu's two commands after "Копировать" do; both
+  // only while a link shows.
+  void SetLinkActions(std::function<void()> show_in_folder, std::function<void()> open);
+  bool HasLink() const { return link_.has_value(); }
+  void FollowLink() const;
 
   // Whether `text` would show in full inside the label with its current font.
   bool Fits(const std::string& text) const;
@@ -36,14 +46,22 @@ class MessageLabel final : public QLabel, public TextLabel {
   void keyPressEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   static QString Plain(const std::string& text);
   QString DisplayText(const std::string& text) const;
-  void Refresh() { setText(DisplayText(text_)); }
+  QString LinkedHtml() const;
+  void Show(const std::string& text);
+  void Refresh();
   void ShrinkToFit();
 
   std::string text_;
+  std::optional<TextSpan> link_;
+  std::function<void()> show_in_folder_;
+  std::function<void()> open_;
   // What FitFont chose; each text starts from it.
   std::optional<QFont> fitted_font_;
 };

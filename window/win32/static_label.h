@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "text_label.h"
 
@@ -13,10 +16,12 @@ namespace linksift {
 // plain text (an '&' is no mnemonic) that can be selected and copied, wrapped
 // at blanks and inside a word too wide for a row (a long path). A text too
 // long for the label at its fitted font gets smaller letters: it shows in
-// full, never cut. Text() gives back exactly what was set.
+// full, never cut. Text() gives back exactly what was set. A result's path
+// is drawn as a link: a click on it follows it, and the label's menu has
+// "Копировать" and the two commands for urls.txt. A frame shows the focus.
 class StaticLabel final : public TextLabel {
  public:
-  explicit StaticLabel(HWND control) : control_(control) {}
+  explicit StaticLabel(HWND control);
   ~StaticLabel() override;
   StaticLabel(const StaticLabel&) = delete;
   StaticLabel& operator=(const StaticLabel&) = delete;
@@ -24,6 +29,14 @@ class StaticLabel final : public TextLabel {
   std::string Text() const override { return text_; }
   // Also tells screen readers that the label has something new.
   void SetText(const std::string& text) override;
+  void SetTextWithLink(const std::string& text, TextSpan link) override;
+
+  // What the link and the menu's commands for urls.txt do, while a link shows.
+  void SetLinkActions(std::function<void()> show_in_folder, std::function<void()> open);
+  bool HasLink() const { return link_.has_value(); }
+  void FollowLink() const;
+  // The link in the control's characters (UTF-16), from and to.
+  std::optional<std::pair<int, int>> LinkCharacters() const { return link_; }
 
   // Whether `text` shows in full inside the control with `font`.
   bool Fits(const std::string& text, HFONT font) const;
@@ -36,6 +49,12 @@ class StaticLabel final : public TextLabel {
   HWND control() const { return control_; }
 
  private:
+  static LRESULT CALLBACK Subclass(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
+                                   UINT_PTR id, DWORD_PTR self);
+  void Show(const std::string& text);
+  bool LinkAt(LPARAM client_point) const;
+  void ShowMenu(LPARAM screen_point);
+  void PaintLink() const;
   HFONT MakeFont(int size) const;
   // The fitted font, or a smaller one for a text that needs it.
   void UseFontFor(const std::string& text);
@@ -43,6 +62,9 @@ class StaticLabel final : public TextLabel {
 
   HWND control_;
   std::string text_;
+  std::optional<std::pair<int, int>> link_;
+  std::function<void()> show_in_folder_;
+  std::function<void()> open_;
   LOGFONTW face_ = {};
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   int fitted_size_ = 0;
