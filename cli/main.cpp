@@ -34,7 +34,7 @@ std::string Usage() {
              "goes to standard error.\n"
              "\n") +
          linksift::kCommonOptionsHelp +
-         "  --         end the options: what follows are file names\n"
+         "  --          end the options: what follows are file names\n"
          "\n"
          "Exit status: 0 the links were written, 1 the run failed,\n"
          "2 the command line was wrong.\n";
@@ -88,7 +88,7 @@ int Run(int argc, Char** argv) {
       operands.push_back(argument);
     } else if (text == "--") {
       options_ended = true;
-    } else if (text == "--help") {
+    } else if (text == "--help" || text == "-h") {
       return Print(stdout, Usage()) ? 0 : kFailed;
     } else if (text == "--version") {
       return Print(stdout, std::string("linksift-extract ") + linksift::kVersionText + "\n")

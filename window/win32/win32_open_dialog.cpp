@@ -1,7 +1,9 @@
 #include "win32_open_dialog.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 
+#include <memory>
 #include <vector>
 
 #include "dialog_filter.h"
@@ -21,6 +23,12 @@ std::wstring Win32FilterString(const std::string& filter) {
 
 std::wstring Win32StartFolder(const std::filesystem::path& start_folder) {
   if (!start_folder.empty()) return start_folder.wstring();
+  // Where Windows programs start: the user's Documents.
+  PWSTR documents = nullptr;
+  const HRESULT found =
+      ::SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &documents);
+  const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owner(documents, &::CoTaskMemFree);
+  if (SUCCEEDED(found) && documents != nullptr) return documents;
   std::vector<wchar_t> profile(32768, L'\0');
   const DWORD length =
       ::GetEnvironmentVariableW(L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -19,11 +20,12 @@ TEST(Win32FilterString, ClosesEachFieldWithANul) {
   EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
 }
 
-TEST(Win32StartFolder, TheGivenFolderOrTheUserProfile) {
+TEST(Win32StartFolder, TheGivenFolderOrDocuments) {
   EXPECT_EQ(Win32StartFolder(std::filesystem::path(L"C:\\Данные\\списки")), L"C:\\Данные\\списки");
-  wchar_t profile[MAX_PATH] = {};
-  ASSERT_NE(::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
-  EXPECT_EQ(Win32StartFolder({}), profile);
+  wchar_t documents[MAX_PATH] = {};
+  ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents),
+            S_OK);
+  EXPECT_EQ(Win32StartFolder({}), documents);
 }
 
 }  // namespace
