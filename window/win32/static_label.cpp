@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "utf16.h"
@@ -19,6 +20,16 @@ std::wstring Shown(const std::string& text) {
 
 constexpr UINT_PTR kSubclassId = 1;
 enum MenuCommand : UINT { kMenuCopy = 1, kMenuOpen, kMenuShowInFolder };
+
+// The system's link colour, unless a theme makes it too faint to read.
+COLORREF LinkColour() {
+  const auto luma = [](COLORREF c) {
+    return 299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c);
+  };
+  const COLORREF link = ::GetSysColor(COLOR_HOTLIGHT);
+  const COLORREF back = ::GetSysColor(COLOR_BTNFACE);
+  return std::abs(luma(link) - luma(back)) >= 100000 ? link : RGB(0, 102, 204);
+}
 
 int Utf16Length(const std::string& utf8) {
   return static_cast<int>(Widen(utf8).size());
@@ -222,7 +233,7 @@ void StaticLabel::PaintLink() const {
     face.lfUnderline = TRUE;
     const HFONT underlined = ::CreateFontIndirectW(&face);
     const HGDIOBJ previous = ::SelectObject(dc, underlined);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_HOTLIGHT));
+    ::SetTextColor(dc, LinkColour());
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::SetBkMode(dc, OPAQUE);
     const int rows = static_cast<int>(::SendMessageW(control_, EM_GETLINECOUNT, 0, 0));

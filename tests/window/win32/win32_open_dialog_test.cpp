@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "command_line.h"
 #include "win32_open_dialog.h"
 
 namespace linksift {
@@ -26,6 +27,15 @@ TEST(Win32StartFolder, TheGivenFolderOrDocuments) {
   ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents),
             S_OK);
   EXPECT_EQ(Win32StartFolder({}), documents);
+}
+
+// A Windows user has neither displays to start nor Linux names to call.
+TEST(Win32HelpText, SpeaksOfLinksiftExe) {
+  const std::string help = HelpText();
+  EXPECT_TRUE(help.starts_with("Usage: linksift.exe [FILE]\n")) << help;
+  EXPECT_EQ(help.find("display"), std::string::npos) << help;
+  EXPECT_NE(help.find("linksift-extract.exe INPUT OUTPUT"), std::string::npos) << help;
+  EXPECT_NE(WrongCommandLineText("x").find("'linksift.exe --help'"), std::string::npos);
 }
 
 }  // namespace
