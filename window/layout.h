@@ -33,5 +33,8 @@ inline constexpr TwipsBox kProgressBarBesideHintBox = {
 // second at which the instructions and LongestResultText() both fit.
 inline constexpr int kLabel1LargestFont = 12;
 inline constexpr int kLabel1SmallestFont = 8;
+// A result too long for the label gets smaller letters, down to this share of
+// the fitted size (still readable); beyond that it scrolls inside the label.
+inline constexpr int kLabel1ShrinkPercent = 80;
 
 }  // namespace linksift

@@ -15,6 +15,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
+#include "layout.h"
 #include "texts.h"
 
 namespace linksift {
@@ -160,9 +161,11 @@ QString MessageLabel::SelectedPlainText() const {
 }
 
 void MessageLabel::ShrinkToFit() {
-  // A result longer than the label was sized for: smaller letters, never cut.
+  // A result longer than the label was sized for: smaller letters, but
+  // readable ones; a text longer still scrolls (see Form1).
   QFont font = this->font();
-  for (int size = font.pixelSize() - 1; size >= 1 && !Fits(text_); --size) {
+  const int smallest = fitted_font_ ? fitted_font_->pixelSize() * kLabel1ShrinkPercent / 100 : 1;
+  for (int size = font.pixelSize() - 1; size >= smallest && !Fits(text_); --size) {
     font.setPixelSize(size);
     setFont(font);
   }
@@ -226,7 +229,8 @@ void MessageLabel::paintEvent(QPaintEvent* event) {
 }
 
 bool MessageLabel::Fits(const std::string& text) const {
-  const QRect area = contentsRect();
+  // Against the place it was fitted to: the label itself grows with its text.
+  const QRect area = fitted_area_.isEmpty() ? contentsRect() : fitted_area_;
   const QRect needed =
       fontMetrics().boundingRect(area, Qt::TextWordWrap | alignment(), DisplayText(text));
   return needed.width() <= area.width() && needed.height() <= area.height();
@@ -243,6 +247,7 @@ void MessageLabel::FitFont(std::initializer_list<std::string> texts, int largest
     }
   }
   fitted_font_ = font;
+  fitted_area_ = contentsRect();
   ShrinkToFit();
   Refresh();
 }

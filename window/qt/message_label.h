@@ -14,7 +14,8 @@ namespace linksift {
 // Label1: plain text, wrapped, from the top left. Each CR LF line shows on a
 // row of its own and a word too wide for the label (a long path) wraps inside
 // itself; a text too long for the label at its fitted font gets smaller
-// letters. Text() still gives back exactly what was set, and so do copying
+// letters, down to kLabel1ShrinkPercent of them; Form1 lets a longer one
+// scroll. Text() still gives back exactly what was set, and so do copying
 // and the label's accessible description. A result's path shows as a link:
 // a click on it, or Enter while the label has the focus, follows it, and
 // screen readers meet the label as a link then.
@@ -64,6 +65,7 @@ class MessageLabel final : public QLabel, public TextLabel {
   std::function<void()> open_;
   // What FitFont chose; each text starts from it.
   std::optional<QFont> fitted_font_;
+  QRect fitted_area_;
 };
 
 }  // namespace linksift

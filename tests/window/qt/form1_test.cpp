@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -64,7 +66,9 @@ TEST_F(Form1Test, HasItsControlsWhereTheyBelong) {
   EXPECT_EQ(form_->maximumSize(), QSize(360, 166));
   EXPECT_EQ(command1_->geometry(), QRect(48, 20, 257, 21));
   EXPECT_EQ(command1_->text(), "Открыть файл...");
-  EXPECT_EQ(label1_->geometry(), QRect(12, 48, 337, 113));
+  form_->show();  // the label's area lays it out
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  EXPECT_EQ(QRect(label1_->mapTo(form_.get(), QPoint()), label1_->size()), QRect(12, 48, 337, 113));
   EXPECT_EQ(label1_->textFormat(), Qt::PlainText);
 }
 
@@ -251,7 +255,9 @@ TEST_F(Form1Test, LabelHoldsTheInstructionsOneLinePerRow) {
   EXPECT_EQ(rows[6], "если файл имеется то он будет перезаписан!");
 }
 
-TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
+// Readable letters, never cut: a text too long for the label at four fifths
+// of its size scrolls inside it.
+TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFullOrScrolls) {
   const std::string shapes[] = {"a/", "Ш", "W", "пап ка/", "-"};
   std::vector<std::string> texts = {BuildInstructionText()};
   for (const std::string& shape : shapes) {
@@ -262,25 +268,37 @@ TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
       texts.push_back(BuildResultText(UINT64_MAX, path.toStdString()));
     }
   }
-  for (const std::string& text : texts) {
-    SetLabelText(text);
-    EXPECT_EQ(LabelText(), text);
-    const QRect area = label1_->contentsRect();
-    const QRect needed =
-        QFontMetrics(label1_->font())
-            .boundingRect(area, Qt::TextWordWrap | label1_->alignment(), label1_->text());
-    EXPECT_LE(needed.width(), area.width()) << text;
-    EXPECT_LE(needed.height(), area.height()) << text;
-    EXPECT_LE(label1_->heightForWidth(label1_->width()), label1_->height()) << text;
-    EXPECT_FALSE(label1_->text().contains(u'\r')) << text;
-  }
-  // The instructions keep their look after any of them.
+  form_->show();
   SetLabelText(BuildInstructionText());
   const int fitted = label1_->font().pixelSize();
+  auto* area = form_->findChild<QScrollArea*>("Label1Area");
+  ASSERT_NE(area, nullptr);
+  bool scrolled = false;
+  for (const std::string& text : texts) {
+    SetLabelText(text);
+    QApplication::processEvents();  // the area lays out its label
+    EXPECT_EQ(LabelText(), text);
+    EXPECT_GE(label1_->font().pixelSize(), fitted * 4 / 5) << text;
+    const QRect shown = label1_->contentsRect();
+    const QRect needed =
+        QFontMetrics(label1_->font())
+            .boundingRect(shown, Qt::TextWordWrap | label1_->alignment(), label1_->text());
+    EXPECT_LE(needed.width(), shown.width()) << text;
+    EXPECT_LE(needed.height(), shown.height()) << text;
+    EXPECT_LE(label1_->heightForWidth(label1_->width()), label1_->height()) << text;
+    EXPECT_FALSE(label1_->text().contains(u'\r')) << text;
+    const bool scrolls = label1_->height() > area->viewport()->height();
+    EXPECT_EQ(area->verticalScrollBar()->isVisible(), scrolls) << text;
+    scrolled = scrolled || scrolls;
+  }
+  EXPECT_TRUE(scrolled) << "no text long enough to scroll: test is moot";
+  // The instructions keep their look after any of them.
   SetLabelText(texts.back());
   EXPECT_LT(label1_->font().pixelSize(), fitted) << "a long path shrinks the letters";
   SetLabelText(BuildInstructionText());
+  QApplication::processEvents();
   EXPECT_EQ(label1_->font().pixelSize(), fitted);
+  EXPECT_FALSE(area->verticalScrollBar()->isVisible());
 }
 
 TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {
@@ -395,8 +413,8 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
 
   ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
   EXPECT_EQ(bar_->maximum(), 0) << "a pipe has no size: a busy bar";
-  EXPECT_EQ(bar_->geometry().topLeft(), label1_->geometry().topLeft());
-  EXPECT_EQ(bar_->geometry().width(), label1_->geometry().width());
+  EXPECT_EQ(bar_->geometry().topLeft(), label1_->mapTo(form_.get(), QPoint()));
+  EXPECT_EQ(bar_->geometry().width(), label1_->width());
   EXPECT_EQ(bar_->geometry().height(), command1_->geometry().height());
   EXPECT_FALSE(label1_->isVisible()) << "the bar stands in for the label";
   EXPECT_EQ(LabelText(), before);
