@@ -106,7 +106,9 @@ Section Uninstall
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${APPLICATION_KEY}"
   DeleteRegKey HKLM "${PROGID_KEY}"
-  ; Only our value: .txt and its other programs are the system's.
+  ; Only our value: .txt and its other programs are the system's. The keys
+  ; go only if the install made them, that is if nothing else is in them.
   DeleteRegValue HKLM "${TXT_OPEN_WITH_KEY}" "${PROGID}"
-  DeleteRegKey /ifempty HKLM "${TXT_OPEN_WITH_KEY}"
+  DeleteRegKey /ifempty /ifnovalues HKLM "${TXT_OPEN_WITH_KEY}"
+  DeleteRegKey /ifempty /ifnovalues HKLM "Software\Classes\.txt"
 SectionEnd

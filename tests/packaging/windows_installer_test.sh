@@ -47,7 +47,9 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift'
 # What the install may touch, to see that the uninstall leaves it as it was.
 state() { (cd "$prefix/drive_c" && find "Program Files" ProgramData users | sort); }
 state >"$work/before.txt"
-txt_default="$(on_wine reg query 'HKLM\Software\Classes\.txt' /ve 2>&1 | tr -d '\r')"
+# .txt's default program, whatever the prefix has (reg fails where it has none).
+txt_default() { on_wine reg query 'HKLM\Software\Classes\.txt' /ve 2>&1 | tr -d '\r' || true; }
+txt_default_before="$(txt_default)"
 
 on_wine "$(windows_path "$setup")" /S || fail "the silent install failed"
 wine_settle
@@ -127,7 +129,7 @@ for gone in 'HKLM\Software\Classes\Applications\linksift.exe' 'HKLM\Software\Cla
 done
 on_wine reg query 'HKLM\Software\Classes\.txt\OpenWithProgids' 2>/dev/null | grep -q Linksift &&
   fail "Linksift is left in .txt's OpenWithProgids"
-[ "$(on_wine reg query 'HKLM\Software\Classes\.txt' /ve 2>&1 | tr -d '\r')" = "$txt_default" ] ||
+[ "$(txt_default)" = "$txt_default_before" ] ||
   fail ".txt's default program changed"
 echo "uninstall: Open with for .txt gone, .txt's default as before"
 cmp -s "$data/urls.txt" "$work/data-urls.txt" || fail "the uninstall took the user's urls.txt"
