@@ -129,7 +129,8 @@ void Form1::CreateControls(HINSTANCE instance) {
   // An edit control, so that the result can be selected and copied; Tab
   // reaches it after Command1.
   const HWND label = child(
-      L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY, kLabel1Id);
+      L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      kLabel1Id);
   label1_ = std::make_unique<StaticLabel>(label);
   // Its text is what screen readers call it.
   progress_ =

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "layout.h"
 #include "utf16.h"
 
 namespace linksift {
@@ -120,14 +121,28 @@ void StaticLabel::FitFont(const LOGFONTW& face, UINT dpi, int largest, int small
 
 void StaticLabel::UseFontFor(const std::string& text) {
   if (fitted_font_ == nullptr) return;  // not sized yet
+  ShowScrollBar(false);                 // measured against the whole label
   HFONT font = fitted_font_;
-  for (int size = fitted_size_ - 1; size >= 1 && !Fits(text, font); --size) {
+  const int smallest = std::max(1, fitted_size_ * kLabel1ShrinkPercent / 100);
+  for (int size = fitted_size_ - 1; size >= smallest && !Fits(text, font); --size) {
     if (font != fitted_font_) ::DeleteObject(font);
     font = MakeFont(size);
   }
   SetFont(font);
   if (shrunk_font_ != nullptr) ::DeleteObject(shrunk_font_);
   shrunk_font_ = font == fitted_font_ ? nullptr : font;
+  // Readable letters, never cut: what is longer still scrolls.
+  ShowScrollBar(!Fits(text, font));
+}
+
+void StaticLabel::ShowScrollBar(bool shown) {
+  const LONG_PTR style = ::GetWindowLongPtrW(control_, GWL_STYLE);
+  if (((style & WS_VSCROLL) != 0) == shown) return;
+  ::SetWindowLongPtrW(control_, GWL_STYLE,
+                      shown ? style | WS_VSCROLL : style & ~static_cast<LONG_PTR>(WS_VSCROLL));
+  // The edit control takes the new style, and lays out its rows anew.
+  ::SetWindowPos(control_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void StaticLabel::SetFont(HFONT font) {

@@ -15,9 +15,9 @@ namespace linksift {
 // Label1 over a read-only multiline edit control drawn like a static one:
 // plain text (an '&' is no mnemonic) that can be selected and copied, wrapped
 // at blanks and inside a word too wide for a row (a long path). A text too
-// long for the label at its fitted font gets smaller letters: it shows in
-// full, never cut. Text() gives back exactly what was set. A result's path
-// is drawn as a link: a click on it follows it, and the label's menu has
+// long for the label at its fitted font gets smaller letters, down to
+// kLabel1ShrinkPercent of them; a longer one scrolls: never cut. Text() gives back exactly what was
+// set. A result's path is drawn as a link: a click on it follows it, and the label's menu has
 // "Копировать" and the two commands for urls.txt. A frame shows the focus.
 class StaticLabel final : public TextLabel {
  public:
@@ -59,6 +59,7 @@ class StaticLabel final : public TextLabel {
   // The fitted font, or a smaller one for a text that needs it.
   void UseFontFor(const std::string& text);
   void SetFont(HFONT font);
+  void ShowScrollBar(bool shown);
 
   HWND control_;
   std::string text_;

@@ -162,9 +162,10 @@ LONG FontHeight(HWND control) {
   return std::abs(font.lfHeight);
 }
 
-// However long the path: smaller letters, never a row cut off; the
-// instructions keep their size.
-TEST_F(Form1Test, AnyResultShowsInFull) {
+// However long the path: smaller letters, but four fifths of the size at
+// least, and a scroll bar for what is longer still; the instructions keep
+// their size.
+TEST_F(Form1Test, AnyResultShowsInFullOrScrolls) {
   const HWND label = Control(Form1::kLabel1Id);
   const LONG fitted = FontHeight(label);
   for (const std::string shape : {"W", "a\\", "Ш", "ab cd\\"}) {
@@ -174,14 +175,18 @@ TEST_F(Form1Test, AnyResultShowsInFull) {
       const std::string text = BuildResultText(UINT64_MAX, path);
       SetLabelText(text);
       const auto font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
-      EXPECT_TRUE(form_->label().Fits(text, font)) << length << " " << shape;
+      const bool scrolls = (::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL) != 0;
+      EXPECT_TRUE(scrolls || form_->label().Fits(text, font)) << length << " " << shape;
       EXPECT_EQ(WindowText(label), Widen(text)) << length << " " << shape;
       EXPECT_LE(FontHeight(label), fitted);
+      EXPECT_GE(FontHeight(label), fitted * 4 / 5) << length << " " << shape;
     }
   }
+  EXPECT_NE(::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL, 0) << "the longest path scrolls";
   EXPECT_LT(FontHeight(label), fitted) << "the longest path needs smaller letters";
   SetLabelText(BuildInstructionText());
   EXPECT_EQ(FontHeight(label), fitted);
+  EXPECT_EQ(::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL, 0);
 }
 
 TEST_F(Form1Test, TheResultCanBeSelectedAndCopied) {
