@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "texts.h"
@@ -19,6 +20,13 @@ class TextLabel {
   // `link` of the text shows as a link (the file a run wrote); activating it
   // is the front end's to wire up. Copying still gives plain text.
   virtual void SetTextWithLink(const std::string& text, TextSpan link) = 0;
+};
+
+// What a label's link, and the two commands for urls.txt in its menu, do:
+// RunController::ShowResultInFolder and OpenResult.
+struct LinkActions {
+  std::function<void()> show_in_folder;
+  std::function<void()> open;
 };
 
 }  // namespace linksift

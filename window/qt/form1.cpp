@@ -97,8 +97,8 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   label1_area_->setWidget(label1_);
   label1_->FitFont({BuildInstructionText(), LongestResultText()}, kLabel1LargestFont,
                    kLabel1SmallestFont);
-  label1_->SetLinkActions([this] { controller_.ShowResultInFolder(); },
-                          [this] { controller_.OpenResult(); });
+  label1_->SetLinkActions({.show_in_folder = [this] { controller_.ShowResultInFolder(); },
+                           .open = [this] { controller_.OpenResult(); }});
 
   progress_bar_->setObjectName("ProgressBar");
   progress_bar_->setAccessibleName(FromUtf8(kProgressAccessibleName));

@@ -121,14 +121,8 @@ void MessageLabel::SetTextWithLink(const std::string& text, TextSpan link) {
   Show(text);
 }
 
-void MessageLabel::SetLinkActions(std::function<void()> show_in_folder,
-                                  std::function<void()> open) {
-  show_in_folder_ = std::move(show_in_folder);
-  open_ = std::move(open);
-}
-
 void MessageLabel::FollowLink() const {
-  if (link_ && show_in_folder_) show_in_folder_();
+  if (link_ && actions_.show_in_folder) actions_.show_in_folder();
 }
 
 void MessageLabel::Refresh() {
@@ -199,11 +193,11 @@ void MessageLabel::contextMenuEvent(QContextMenuEvent* event) {
   connect(copy, &QAction::triggered, this,
           [this] { QGuiApplication::clipboard()->setText(SelectedPlainText()); });
   QAction* open = menu.addAction(QString::fromUtf8(kOpenOutputText));
-  open->setEnabled(link_ && open_);
-  connect(open, &QAction::triggered, this, [this] { open_(); });
+  open->setEnabled(link_ && actions_.open);
+  connect(open, &QAction::triggered, this, [this] { actions_.open(); });
   QAction* show = menu.addAction(QString::fromUtf8(kShowInFolderText));
-  show->setEnabled(link_ && show_in_folder_);
-  connect(show, &QAction::triggered, this, [this] { show_in_folder_(); });
+  show->setEnabled(link_ && actions_.show_in_folder);
+  connect(show, &QAction::triggered, this, [this] { actions_.show_in_folder(); });
   menu.exec(event->globalPos());
 }
 

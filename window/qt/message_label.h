@@ -29,7 +29,7 @@ class MessageLabel final : public QLabel, public TextLabel {
 
   // What the link and the menu's two commands after "Копировать" do; both
   // only while a link shows.
-  void SetLinkActions(std::function<void()> show_in_folder, std::function<void()> open);
+  void SetLinkActions(LinkActions actions) { actions_ = std::move(actions); }
   bool HasLink() const { return link_.has_value(); }
   void FollowLink() const;
 
@@ -61,8 +61,7 @@ class MessageLabel final : public QLabel, public TextLabel {
 
   std::string text_;
   std::optional<TextSpan> link_;
-  std::function<void()> show_in_folder_;
-  std::function<void()> open_;
+  LinkActions actions_;
   // What FitFont chose; each text starts from it.
   std::optional<QFont> fitted_font_;
   QRect fitted_area_;

@@ -97,8 +97,8 @@ void Form1::Create(HINSTANCE instance) {
                       [this](std::chrono::milliseconds delay, BackgroundRun::Task task) {
                         PostDelayed(delay, std::move(task));
                       }});
-  label1_->SetLinkActions([this] { controller_->ShowResultInFolder(); },
-                          [this] { controller_->OpenResult(); });
+  label1_->SetLinkActions({.show_in_folder = [this] { controller_->ShowResultInFolder(); },
+                           .open = [this] { controller_->OpenResult(); }});
   controller_->Load();
   ::DragAcceptFiles(hwnd_, TRUE);
   ::SetFocus(command1_);

@@ -60,13 +60,8 @@ void StaticLabel::SetTextWithLink(const std::string& text, TextSpan link) {
   Show(text);
 }
 
-void StaticLabel::SetLinkActions(std::function<void()> show_in_folder, std::function<void()> open) {
-  show_in_folder_ = std::move(show_in_folder);
-  open_ = std::move(open);
-}
-
 void StaticLabel::FollowLink() const {
-  if (link_ && show_in_folder_) show_in_folder_();
+  if (link_ && actions_.show_in_folder) actions_.show_in_folder();
 }
 
 void StaticLabel::Show(const std::string& text) {
@@ -228,8 +223,8 @@ void StaticLabel::ShowMenu(LPARAM screen_point) {
                                          point.x, point.y, 0, control_, nullptr));
   ::DestroyMenu(menu);
   if (chosen == kMenuCopy) ::SendMessageW(control_, WM_COPY, 0, 0);
-  if (chosen == kMenuOpen && open_) open_();
-  if (chosen == kMenuShowInFolder && show_in_folder_) show_in_folder_();
+  if (chosen == kMenuOpen && actions_.open) actions_.open();
+  if (chosen == kMenuShowInFolder && actions_.show_in_folder) actions_.show_in_folder();
 }
 
 // Over what the edit control drew: the link's characters in the link colour,

@@ -32,7 +32,7 @@ class StaticLabel final : public TextLabel {
   void SetTextWithLink(const std::string& text, TextSpan link) override;
 
   // What the link and the menu's commands for urls.txt do, while a link shows.
-  void SetLinkActions(std::function<void()> show_in_folder, std::function<void()> open);
+  void SetLinkActions(LinkActions actions) { actions_ = std::move(actions); }
   bool HasLink() const { return link_.has_value(); }
   void FollowLink() const;
   // The link in the control's characters (UTF-16), from and to.
@@ -64,8 +64,7 @@ class StaticLabel final : public TextLabel {
   HWND control_;
   std::string text_;
   std::optional<std::pair<int, int>> link_;
-  std::function<void()> show_in_folder_;
-  std::function<void()> open_;
+  LinkActions actions_;
   LOGFONTW face_ = {};
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   int fitted_size_ = 0;

@@ -1,12 +1,11 @@
 #include "win32_open_dialog.h"
 
 #include <commdlg.h>
-#include <shlobj.h>
 
-#include <memory>
 #include <vector>
 
 #include "dialog_filter.h"
+#include "known_folder.h"
 #include "utf16.h"
 
 namespace linksift {
@@ -24,11 +23,8 @@ std::wstring Win32FilterString(const std::string& filter) {
 std::wstring Win32StartFolder(const std::filesystem::path& start_folder) {
   if (!start_folder.empty()) return start_folder.wstring();
   // Where Windows programs start: the user's Documents.
-  PWSTR documents = nullptr;
-  const HRESULT found =
-      ::SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &documents);
-  const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owner(documents, &::CoTaskMemFree);
-  if (SUCCEEDED(found) && documents != nullptr) return documents;
+  const std::filesystem::path documents = KnownFolder(FOLDERID_Documents);
+  if (!documents.empty()) return documents.wstring();
   std::vector<wchar_t> profile(32768, L'\0');
   const DWORD length =
       ::GetEnvironmentVariableW(L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));
