@@ -41,7 +41,7 @@ std::string Usage() {
              "goes to standard error.\n"
              "\n") +
          linksift::kCommonOptionsHelp +
-         "  --         end the options: what follows are file names\n"
+         "  --          end the options: what follows are file names\n"
          "\n"
          "Exit status: 0 the links were written, 1 the run failed,\n"
          "2 the command line was wrong.\n";
@@ -103,7 +103,7 @@ int Run(int argc, Char** argv) {
       operands.push_back(argument);
     } else if (text == "--") {
       options_ended = true;
-    } else if (text == "--help") {
+    } else if (text == "--help" || text == "-h") {
       return PrintAnswer("help", Usage());
     } else if (text == "--version") {
       return PrintAnswer("version",

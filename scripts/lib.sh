@@ -12,7 +12,8 @@ PACKAGES=(
   cmake g++ make pkg-config strace librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
-  xvfb xdotool x11-utils imagemagick python3 dbus-daemon dbus-bin at-spi2-core
+  xvfb xdotool x11-utils xclip imagemagick python3
+  dbus dbus-daemon dbus-bin at-spi2-core python3-dbus python3-gi
   fonts-dejavu-extra
   dpkg-dev file lintian desktop-file-utils appstream man-db
   fuse python3-fusepy e2fsprogs procps

@@ -16,6 +16,7 @@ RunOutcome ExtractInto(const std::filesystem::path& input, const std::filesystem
   RunOutcome outcome;
   // The label names the very path the run wrote.
   outcome.output_path = BuildOutputPath(DisplayPath(folder));
+  outcome.output_file = OutputFileIn(folder);
   outcome.count = ExtractLinksFromFile(input, OutputFileIn(folder), options);
   outcome.kind = RunOutcome::Kind::kCompleted;
   return outcome;
@@ -90,14 +91,18 @@ RunOutcome RunExtraction(const std::filesystem::path& input, const OutputFolders
 
 void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport& report_error) {
   switch (outcome.kind) {
-    case RunOutcome::Kind::kCompleted:
-      label.SetText(BuildResultText(outcome.count, outcome.output_path));
+    case RunOutcome::Kind::kCompleted: {
+      const std::string text = BuildResultText(outcome.count, outcome.output_path);
+      label.SetTextWithLink(text, ResultPathSpan(text, outcome.output_path));
       return;
+    }
     case RunOutcome::Kind::kFailed:
       report_error(outcome.error_text);
       return;
     case RunOutcome::Kind::kCancelled:
-      return;  // neither a result nor an error
+      // Else the previous result would read as this run's.
+      label.SetText(BuildCancelText());
+      return;
   }
 }
 

@@ -21,13 +21,14 @@ struct RunOutcome {
   enum class Kind {
     kCompleted,  // urls.txt holds `count` links; `output_path` is the path written
     kFailed,     // `error_text` says what failed and why; urls.txt kept its old content
-    kCancelled,  // stopped on request: nothing changed and nothing is to be shown
+    kCancelled,  // stopped on request: nothing changed
   };
 
   Kind kind = Kind::kCancelled;
   LinkCount count = 0;
-  std::string output_path;  // UTF-8
-  std::string error_text;   // Russian, UTF-8
+  std::string output_path;            // UTF-8
+  std::filesystem::path output_file;  // the same, as the system names it
+  std::string error_text;             // Russian, UTF-8
 };
 
 // The open command comes in three steps, so that a front end can run the
@@ -52,8 +53,9 @@ RunOutcome RunExtraction(const std::filesystem::path& input, const OutputFolders
                          const std::atomic<bool>* cancel = nullptr);
 
 // 3. On the window's thread: a completed run replaces the label's text with
-//    the count and the output path; a failure goes to `report_error` and the
-//    label keeps its text; a cancelled run shows nothing at all.
+//    the count and the output path, the path as a link; a failure goes to
+//    `report_error` and the label keeps its text; a cancelled run says so
+//    and that urls.txt is unchanged.
 void ApplyOutcome(const RunOutcome& outcome, TextLabel& label, const ErrorReport& report_error);
 
 }  // namespace linksift

@@ -8,9 +8,11 @@
 namespace linksift {
 
 RunController::RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
-                             OutputFolders folders, WindowQueue queue)
+                             std::unique_ptr<ResultOpener> opener, OutputFolders folders,
+                             WindowQueue queue)
     : view_(view),
       dialog_(std::move(dialog)),
+      opener_(std::move(opener)),
       folders_(std::move(folders)),
       queue_(std::move(queue)),
       run_(queue_.post) {}
@@ -50,7 +52,15 @@ void RunController::GiveUpOn(unsigned run_number) {
   // The run ended in time, or another has started since.
   if (run_number != run_number_ || !run_.running()) return;
   run_.Abandon();
-  FinishRun(RunOutcome{});  // as a cancelled run: nothing to show
+  FinishRun(RunOutcome{});  // as a cancelled run
+}
+
+void RunController::ShowResultInFolder() {
+  if (result_file_) opener_->ShowInFolder(*result_file_);
+}
+
+void RunController::OpenResult() {
+  if (result_file_) opener_->Open(*result_file_);
 }
 
 bool RunController::Close(std::chrono::milliseconds grace) {
@@ -86,6 +96,9 @@ void RunController::FinishRun(const RunOutcome& outcome) {
   if (progress_shown_) view_.HideProgress();
   progress_shown_ = false;
   view_.EnableCommand1(true);
+  // A failure leaves the label, and so its link, as it was.
+  if (outcome.kind == RunOutcome::Kind::kCompleted) result_file_ = outcome.output_file;
+  if (outcome.kind == RunOutcome::Kind::kCancelled) result_file_.reset();
   ApplyOutcome(outcome, view_.Label1(),
                [this](const std::string& message) { view_.ShowError(message); });
 }

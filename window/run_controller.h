@@ -10,6 +10,7 @@
 
 #include "background_run.h"
 #include "open_dialog.h"
+#include "result_opener.h"
 #include "run_view.h"
 
 namespace linksift {
@@ -40,17 +41,17 @@ struct WindowQueue {
 // on a press of Command1 the Open dialog (in the folder of the file chosen
 // last), then a run off the window's thread
 // with Command1 disabled, a progress bar in Label1's place once it has lasted
-// kProgressDelay, and at its end the result in Label1 or an error report. A
-// file given from outside (the command line, a drop) runs the same way. One
-// run at a time; Esc cancels it; closing the window cancels it and waits a
-// little.
+// kProgressDelay, and at its end the result in Label1, its path a link to
+// urls.txt, or an error report. A file given from outside (the command line,
+// a drop) runs the same way. One run at a time; Esc cancels it, and Label1
+// says so; closing the window cancels it and waits a little.
 // Front ends turn their toolkit's events into these calls, on the window's
 // thread.
 class RunController {
  public:
   // `folders` say where urls.txt goes.
-  RunController(RunView& view, std::unique_ptr<OpenDialog> dialog, OutputFolders folders,
-                WindowQueue queue);
+  RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
+                std::unique_ptr<ResultOpener> opener, OutputFolders folders, WindowQueue queue);
   RunController(const RunController&) = delete;
   RunController& operator=(const RunController&) = delete;
 
@@ -63,9 +64,10 @@ class RunController {
   // it: runs as if chosen in the dialog. Ignored, as a press is, while a run
   // lasts or the dialog is up.
   void OpenFile(std::filesystem::path input);
-  // Esc: a run stops within a fraction of a second; the label keeps its text
-  // and nothing is reported. A run still going after kCancelGrace is let go
-  // of (see BackgroundRun::Abandon) and the window is ready again.
+  // Esc: a run stops within a fraction of a second; the label says it was
+  // cancelled and urls.txt unchanged, and nothing else is reported. A run
+  // still going after kCancelGrace is let go of (see BackgroundRun::Abandon)
+  // and the window is ready again.
   void Cancel();
   // The window is closing: cancels the run and returns once its thread has
   // ended, so that no temporary file outlives the window; true then. False
@@ -77,6 +79,13 @@ class RunController {
 
   bool running() const { return run_.running(); }
 
+  // Whether Label1 shows a run's result, whose file the two calls below act on.
+  bool has_result() const { return result_file_.has_value(); }
+  // The result's link, or its menu: the file manager shows urls.txt.
+  void ShowResultInFolder();
+  // The label's menu: urls.txt opens in the program for text files.
+  void OpenResult();
+
  private:
   void StartRun(std::filesystem::path input);
   void TakeProgress(std::uint64_t done, std::uint64_t total);
@@ -86,6 +95,9 @@ class RunController {
 
   RunView& view_;
   std::unique_ptr<OpenDialog> dialog_;
+  std::unique_ptr<ResultOpener> opener_;
+  // The file the label's link names, while it shows one.
+  std::optional<std::filesystem::path> result_file_;
   OutputFolders folders_;
   WindowQueue queue_;
   bool asking_ = false;

@@ -38,6 +38,19 @@ std::string BuildResultText(LinkCount count, std::string_view output_path) {
   return text;
 }
 
+TextSpan ResultPathSpan(const std::string& result_text, std::string_view output_path) {
+  // The path ends the text.
+  return {result_text.size() - output_path.size(), output_path.size()};
+}
+
+std::string BuildCancelText() {
+  std::string text = "Обработка отменена.";
+  text.append(kLineEnd);
+  text.append(kLineEnd);
+  text.append("Файл urls.txt не изменён.");
+  return text;
+}
+
 std::string LongestResultText() {
   std::string path;
   for (int i = 0; i < kLongestPathShown; ++i) path += "Ш";

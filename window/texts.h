@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,12 @@ inline constexpr std::string_view kDialogFilter = "Текстовые файлы
 inline constexpr std::string_view kLabel1AccessibleName = "Результат";
 inline constexpr std::string_view kProgressAccessibleName = "Ход обработки";
 inline constexpr std::string_view kCopyText = "Копировать";
+// The label's menu after a run: urls.txt in the program for text files, and
+// the folder that holds it with the file selected (what the link does).
+inline constexpr std::string_view kOpenOutputText = "Открыть urls.txt";
+inline constexpr std::string_view kShowInFolderText = "Показать в папке";
+// Beside the progress while a run lasts.
+inline constexpr std::string_view kCancelHintText = "Esc — отмена";
 
 // Paths up to this many characters show in full in Label1 at its fitted font;
 // a longer one gets smaller letters.
@@ -34,6 +41,18 @@ std::string BuildInstructionText();
 // The count line, an empty line and the line naming the output file, with
 // CR LF between them and none after the last. UTF-8.
 std::string BuildResultText(LinkCount count, std::string_view output_path);
+
+// Where in BuildResultText(count, output_path) the path stands: UTF-8 bytes.
+struct TextSpan {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  friend bool operator==(const TextSpan&, const TextSpan&) = default;
+};
+TextSpan ResultPathSpan(const std::string& result_text, std::string_view output_path);
+
+// What Label1 says after Esc has ended a run: it was cancelled and urls.txt
+// is as it was; two lines with an empty one between, CR LF, none at the end.
+std::string BuildCancelText();
 
 // The widest result text Label1 holds at its fitted font: the largest count and a
 // path of kLongestPathShown wide letters. Front ends size the label's font by it.

@@ -1,5 +1,6 @@
 ; The Linksift installer: per machine, into Program Files\Linksift, with a
-; Start menu shortcut and an entry in Apps & Features; /S installs silently.
+; Start menu shortcut, an entry in Apps & Features and a place in .txt
+; files' "Open with"; /S installs silently.
 ; package.sh defines VERSION (1.00.0002), VERSION_NUMBERS (1.0.0.2),
 ; COPYRIGHT, STAGE (the files to install), ICON, OUTFILE and, to sign the
 ; uninstaller it writes, SIGN (a command taking the file's name).
@@ -22,6 +23,11 @@ BrandingText "Linksift ${VERSION}"
 
 !define PUBLISHER "Linksift"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift"
+; "Open with" offers Linksift for .txt files; it never becomes their default.
+!define APPLICATION_KEY "Software\Classes\Applications\linksift.exe"
+!define PROGID "Linksift.txt"
+!define PROGID_KEY "Software\Classes\${PROGID}"
+!define TXT_OPEN_WITH_KEY "Software\Classes\.txt\OpenWithProgids"
 ; An update goes where the last install went.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
@@ -77,6 +83,14 @@ Section
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+
+  WriteRegStr HKLM "${APPLICATION_KEY}" "FriendlyAppName" "Linksift"
+  WriteRegStr HKLM "${APPLICATION_KEY}\SupportedTypes" ".txt" ""
+  WriteRegStr HKLM "${APPLICATION_KEY}\shell\open\command" "" '"$INSTDIR\linksift.exe" "%1"'
+  WriteRegStr HKLM "${PROGID_KEY}" "" "Linksift"
+  WriteRegStr HKLM "${PROGID_KEY}\DefaultIcon" "" "$INSTDIR\linksift.exe,0"
+  WriteRegStr HKLM "${PROGID_KEY}\shell\open\command" "" '"$INSTDIR\linksift.exe" "%1"'
+  WriteRegStr HKLM "${TXT_OPEN_WITH_KEY}" "${PROGID}" ""
 SectionEnd
 
 Section Uninstall
@@ -90,4 +104,11 @@ Section Uninstall
   ; Only once empty: whatever else is there is the user's.
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${APPLICATION_KEY}"
+  DeleteRegKey HKLM "${PROGID_KEY}"
+  ; Only our value: .txt and its other programs are the system's. The keys
+  ; go only if the install made them, that is if nothing else is in them.
+  DeleteRegValue HKLM "${TXT_OPEN_WITH_KEY}" "${PROGID}"
+  DeleteRegKey /ifempty /ifnovalues HKLM "${TXT_OPEN_WITH_KEY}"
+  DeleteRegKey /ifempty /ifnovalues HKLM "Software\Classes\.txt"
 SectionEnd

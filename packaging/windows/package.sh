@@ -49,15 +49,16 @@ done
 for file in "${files[@]}"; do touch -d "@$SOURCE_DATE_EPOCH" "$stage/$file"; done
 
 rm -f "$zip" "$setup"
-python3 - "$zip" "$SOURCE_DATE_EPOCH" "$stage" "${files[@]}" <<'PYTHON'
+python3 - "$zip" "$SOURCE_DATE_EPOCH" "$stage" "linksift-$version" "${files[@]}" <<'PYTHON'
 import sys, time, zipfile
 
-zip_name, epoch, stage, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
+zip_name, epoch, stage, top, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5:]
 # The same bytes every time: given order, one time (zip's start is 1980), no owner.
 stamp = time.gmtime(max(epoch, 315532800))[:6]
 with zipfile.ZipFile(zip_name, "w") as archive:
     for name in names:
-        entry = zipfile.ZipInfo(name, stamp)
+        # In a folder of their own, as unpacking "here" should leave them.
+        entry = zipfile.ZipInfo(f"{top}/{name}", stamp)
         entry.compress_type = zipfile.ZIP_DEFLATED
         entry.create_system = 0  # MS-DOS
         entry.external_attr = 0x20  # archive

@@ -31,6 +31,7 @@ while IFS='|' read -r name arguments status stream pattern; do
   echo "ok $name"
 done <<CASES
 help on stdout|--help|0|stdout|^Usage: linksift-extract \[OPTIONS\] INPUT OUTPUT$
+-h is --help|-h|0|stdout|^Usage: linksift-extract \[OPTIONS\] INPUT OUTPUT$
 help names the exit codes|--help in.txt|0|stdout|0 the links were written, 1 the run failed
 version|--version|0|stdout|^linksift-extract ${version//./\\.}$
 unknown option|-x in.txt out.txt|2|stderr|^linksift-extract: unknown option '-x'$

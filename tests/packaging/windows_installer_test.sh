@@ -26,7 +26,8 @@ package LINKSIFT_SIGN_PASSWORD=throwaway >"$work/package.log" 2>&1 ||
   fail "package.sh failed: $(cat "$work/package.log")"
 ! grep -q Unsigned "$work/package.log" || fail "signed packages reported as unsigned"
 setup="$work/package/linksift-$version-setup.exe"
-python3 -m zipfile -e "$work/package/linksift-$version-win64.zip" "$work/unzipped"
+python3 -m zipfile -e "$work/package/linksift-$version-win64.zip" "$work/unpacked"
+ln -s "$work/unpacked/linksift-$version" "$work/unzipped"
 
 signed() {
   osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 &&
@@ -46,6 +47,9 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Linksift'
 # What the install may touch, to see that the uninstall leaves it as it was.
 state() { (cd "$prefix/drive_c" && find "Program Files" ProgramData users | sort); }
 state >"$work/before.txt"
+# .txt's default program, whatever the prefix has (reg fails where it has none).
+txt_default() { on_wine reg query 'HKLM\Software\Classes\.txt' /ve 2>&1 | tr -d '\r' || true; }
+txt_default_before="$(txt_default)"
 
 on_wine "$(windows_path "$setup")" /S || fail "the silent install failed"
 wine_settle
@@ -73,7 +77,18 @@ size_kib=$(($(value EstimatedSize)))
 files_kib=$(($(cat "$installed"/* | wc -c) / 1024))
 ((size_kib >= files_kib - 8 && size_kib <= files_kib + 8)) ||
   fail "EstimatedSize is $size_kib KiB, the files $files_kib KiB"
-echo "install: files, signed uninstaller, shortcut and uninstall key ($size_kib KiB) in place"
+# "Open with" for .txt offers the program; .txt's default is not touched.
+open_with_keys=(
+  'HKLM\Software\Classes\Applications\linksift.exe\SupportedTypes|.txt'
+  'HKLM\Software\Classes\Applications\linksift.exe\shell\open\command|"C:\Program Files\Linksift\linksift.exe" "%1"'
+  'HKLM\Software\Classes\Linksift.txt\shell\open\command|"C:\Program Files\Linksift\linksift.exe" "%1"'
+  'HKLM\Software\Classes\.txt\OpenWithProgids|Linksift.txt'
+)
+for entry in "${open_with_keys[@]}"; do
+  on_wine reg query "${entry%%|*}" >"$work/key.txt" 2>&1 || fail "no ${entry%%|*}: $(cat "$work/key.txt")"
+  tr -d '\r' <"$work/key.txt" | grep -qF -- "${entry#*|}" || fail "${entry%%|*} lacks ${entry#*|}: $(cat "$work/key.txt")"
+done
+echo "install: files, signed uninstaller, shortcut, uninstall key ($size_kib KiB) and Open with in place"
 
 # --- Run ---------------------------------------------------------------------
 mkdir "$work/out"
@@ -109,6 +124,14 @@ wine_settle  # it runs on from a copy of itself in the temporary folder
 [ ! -e "$installed" ] || fail "left in Program Files\\Linksift: $(ls -A "$installed")"
 [ ! -e "$shortcut" ] || fail "the Start menu shortcut is left"
 on_wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall key is left"
+for gone in 'HKLM\Software\Classes\Applications\linksift.exe' 'HKLM\Software\Classes\Linksift.txt'; do
+  on_wine reg query "$gone" >/dev/null 2>&1 && fail "$gone is left"
+done
+on_wine reg query 'HKLM\Software\Classes\.txt\OpenWithProgids' 2>/dev/null | grep -q Linksift &&
+  fail "Linksift is left in .txt's OpenWithProgids"
+[ "$(txt_default)" = "$txt_default_before" ] ||
+  fail ".txt's default program changed"
+echo "uninstall: Open with for .txt gone, .txt's default as before"
 cmp -s "$data/urls.txt" "$work/data-urls.txt" || fail "the uninstall took the user's urls.txt"
 # Beyond the temporary folders and the user's data folder.
 state | diff "$work/before.txt" - | grep '^[<>]' |

@@ -28,10 +28,11 @@ echo "two builds: the programs, $zip and $setup are the same bytes"
 
 # The zip: names, order, times and attributes.
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$src" log -1 --format=%ct)}"
-python3 - "$work/one/package/$zip" "$epoch" <<'PYTHON' || fail "the zip's entries are not as made"
+python3 - "$work/one/package/$zip" "$epoch" "$version" <<'PYTHON' || fail "the zip's entries are not as made"
 import sys, time, zipfile
 
-names = ["linksift.exe", "linksift-extract.exe", "README.txt", "LICENSE.txt"]
+top = "linksift-" + sys.argv[3] + "/"
+names = [top + name for name in ["linksift.exe", "linksift-extract.exe", "README.txt", "LICENSE.txt"]]
 stamp = time.gmtime(int(sys.argv[2]))[:6]
 entries = zipfile.ZipFile(sys.argv[1]).infolist()
 assert [e.filename for e in entries] == names, [e.filename for e in entries]
@@ -40,7 +41,8 @@ for e in entries:
     assert e.date_time[:5] == stamp[:5] and e.date_time[5] == stamp[5] // 2 * 2, (e.filename, e.date_time)
     assert e.create_system == 0 and e.external_attr == 0x20, e.filename
 PYTHON
-python3 -m zipfile -e "$work/one/package/$zip" "$work/unzipped"
+python3 -m zipfile -e "$work/one/package/$zip" "$work/unpacked"
+ln -s "$work/unpacked/linksift-$version" "$work/unzipped"
 
 # Stripped: no symbols or debug sections, unlike the build's own programs.
 for built in bin/linksift.exe cli/linksift-extract.exe; do

@@ -14,10 +14,13 @@ source "$src/tests/packaging/wine_lib.sh"
 zip="$work/package/linksift-$version-win64.zip"
 
 # Where a user might unpack it: five folders of 60 characters deep.
-folder="$work"
-for letter in a b c d e; do folder+="/$(printf "$letter%.0s" $(seq 60))"; done
-mkdir -p "$folder"
-python3 -m zipfile -e "$zip" "$folder"
+unpacked="$work"
+for letter in a b c d e; do unpacked+="/$(printf "$letter%.0s" $(seq 60))"; done
+mkdir -p "$unpacked"
+python3 -m zipfile -e "$zip" "$unpacked"
+# Everything in one folder named for the version.
+[ "$(ls -A "$unpacked")" = "linksift-$version" ] || fail "the zip unpacks to: $(ls -A "$unpacked")"
+folder="$unpacked/linksift-$version"
 [ "${#folder}" -gt 300 ] || fail "the folder's path is only ${#folder} characters"
 make_prefix
 cp "$input" "$folder/ссылки.txt"

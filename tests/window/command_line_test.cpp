@@ -30,7 +30,8 @@ TEST(ParseCommandLine, OptionsFileAndMistakes) {
       {{"--", "--help"}, Action::kShowWindow, "--help", ""},
       {{"--", "-x", "--"}, Action::kWrong, "", "one FILE at most, not also '--'"},
       {{"--bogus"}, Action::kWrong, "", "unknown option '--bogus'"},
-      {{"-h"}, Action::kWrong, "", "unknown option '-h'"},
+      {{"-h"}, Action::kHelp, "", ""},
+      {{"-x"}, Action::kWrong, "", "unknown option '-x'"},
       {{"a.txt", "b.txt"}, Action::kWrong, "", "one FILE at most, not also 'b.txt'"},
   };
   for (const Case& c : cases) {
@@ -45,6 +46,7 @@ TEST(ParseCommandLine, OptionsFileAndMistakes) {
 TEST(CommandLineTexts, NameTheVersionTheWayOutAndTheDriver) {
   EXPECT_EQ(VersionText(), std::string("linksift ") + kVersionText + "\n");
   EXPECT_NE(HelpText().find("linksift-extract"), std::string::npos);
+  EXPECT_TRUE(HelpText().starts_with("Usage: linksift [FILE]\n")) << HelpText();
   const std::string wrong = WrongCommandLineText("unknown option '-x'");
   EXPECT_EQ(wrong.find('\n'), std::string::npos) << "one line";
   EXPECT_NE(wrong.find("--help"), std::string::npos);

@@ -164,16 +164,21 @@ TEST_F(OpenCommandTest, RunThatIsStoppedOrBreaksDownKeepsTheOldFile) {
   }
 }
 
-TEST_F(OpenCommandTest, OutcomeGoesToTheLabelOrTheErrorReportOrNowhere) {
+TEST_F(OpenCommandTest, OutcomeGoesToTheLabelOrTheErrorReport) {
   struct Case {
     RunOutcome outcome;
     std::string label;
     std::vector<std::string> errors;
+    std::optional<TextSpan> link;
   };
+  const std::string result = BuildResultText(3, "/a/urls.txt");
   const Case cases[] = {
-      {{RunOutcome::Kind::kCompleted, 3, "/a/urls.txt", ""}, BuildResultText(3, "/a/urls.txt"), {}},
-      {{RunOutcome::Kind::kFailed, 0, "/a/urls.txt", "Не удалось"}, "before", {"Не удалось"}},
-      {{RunOutcome::Kind::kCancelled, 0, "/a/urls.txt", ""}, "before", {}},
+      {{RunOutcome::Kind::kCompleted, 3, "/a/urls.txt", "/a/urls.txt", ""},
+       result,
+       {},
+       TextSpan{result.size() - 11, 11}},
+      {{RunOutcome::Kind::kFailed, 0, "", "", "Не удалось"}, "before", {"Не удалось"}, {}},
+      {{RunOutcome::Kind::kCancelled, 0, "", "", ""}, BuildCancelText(), {}, {}},
   };
   for (const Case& c : cases) {
     label_.SetText("before");
@@ -182,6 +187,7 @@ TEST_F(OpenCommandTest, OutcomeGoesToTheLabelOrTheErrorReportOrNowhere) {
     ApplyOutcome(c.outcome, label_,
                  [this](const std::string& message) { errors_.push_back(message); });
     EXPECT_EQ(label_.Text(), c.label);
+    EXPECT_EQ(label_.link, c.link);
     EXPECT_EQ(errors_, c.errors);
     EXPECT_EQ(log_.size(), c.label == "before" ? 0u : 1u) << "the label is set once or not at all";
   }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -34,8 +35,9 @@ class RunControllerTest : public TempDirTest {
     WriteFile(urls(), kOld);
     auto dialog = std::make_unique<FakeDialog>(&log_);
     dialog_ = dialog.get();
-    controller_ = std::make_unique<RunController>(view_, std::move(dialog), ProgramFolder(dir_),
-                                                  queue_.Queue());
+    controller_ = std::make_unique<RunController>(view_, std::move(dialog),
+                                                  std::make_unique<FakeOpener>(&log_),
+                                                  ProgramFolder(dir_), queue_.Queue());
     view_.Label1().SetText("before");
     log_.clear();
   }
@@ -60,8 +62,9 @@ class RunControllerTest : public TempDirTest {
     return queue_.RunUntil([this] { return !controller_->running(); });
   }
   long Count(const std::string& call) const { return std::count(log_.begin(), log_.end(), call); }
-  void ExpectNothingChanged() {
-    EXPECT_EQ(view_.Label1().Text(), "before");
+  // `label`: what Label1 shows then; a cancelled run says so.
+  void ExpectNothingChanged(const std::string& label = "before") {
+    EXPECT_EQ(view_.Label1().Text(), label);
     EXPECT_TRUE(view_.errors.empty());
     EXPECT_EQ(ReadFile(urls()), kOld);
     std::set<std::string> names = {"urls.txt"};
@@ -160,8 +163,9 @@ TEST_F(RunControllerTest, LongRunShowsTheBarAfterTheDelayIgnoresPressesAndEscCan
   ASSERT_TRUE(WaitForTheEnd());
   EXPECT_FALSE(view_.progress_shown);
   EXPECT_TRUE(view_.command1_enabled);
-  EXPECT_EQ(CallLog(log_.end() - 2, log_.end()), (CallLog{"HideProgress", "EnableCommand1"}));
-  ExpectNothingChanged();
+  EXPECT_EQ(CallLog(log_.end() - 3, log_.end()),
+            (CallLog{"HideProgress", "EnableCommand1", "SetText"}));
+  ExpectNothingChanged(BuildCancelText());
 }
 
 TEST_F(RunControllerTest, BarFollowsTheRunOnceShown) {
@@ -217,7 +221,45 @@ TEST_F(RunControllerTest, ClosingCancelsTheRunAndWaitsForIt) {
   pipe_->Send("http://late/\r\n");
   pipe_->Close();
   ASSERT_TRUE(WaitForTheEnd());
-  ExpectNothingChanged();
+  ExpectNothingChanged(BuildCancelText());
+}
+
+// The link and the label's two menu commands act on the file the label
+// names: a result's until a cancel replaces it; a failure keeps it.
+TEST_F(RunControllerTest, ResultLinksTheFileWrittenUntilTheLabelNoLongerShowsIt) {
+  const std::string file = urls().string();
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool linked;
+  };
+  const Step steps[] = {
+      {"before any run", [] {}, false},
+      {"after a result", [this] { PressOnFile("http://a/\r\n"); }, true},
+      {"after a failure", [this] { PressOn(dir_ / "missing.txt"); }, true},
+      {"after a cancel",
+       [this] {
+         PressOnPipe();
+         controller_->Cancel();
+       },
+       false},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    ASSERT_TRUE(WaitForTheEnd()) << step.what;
+    log_.clear();
+    controller_->ShowResultInFolder();
+    controller_->OpenResult();
+    EXPECT_EQ(controller_->has_result(), step.linked) << step.what;
+    const CallLog expected =
+        step.linked ? CallLog{"ShowInFolder " + file, "Open " + file} : CallLog{};
+    EXPECT_EQ(log_, expected) << step.what;
+  }
+  const std::string text = BuildResultText(1, BuildOutputPath(dir_.string()));
+  PressOnFile("http://a/\r\n");
+  ASSERT_TRUE(WaitForTheEnd());
+  ASSERT_TRUE(view_.Label1().link.has_value());
+  EXPECT_EQ(text.substr(view_.Label1().link->start, view_.Label1().link->length), file);
 }
 
 TEST_F(RunControllerTest, FileFromOutsideRunsAsIfChosenAndNotDuringARun) {
@@ -280,6 +322,7 @@ class HeldUpRunTest : public RunControllerTest {
     dialog->answer = dir_ / "in.txt";
     held_up_view_.Label1().SetText("before");
     held_up_ = std::make_unique<RunController>(held_up_view_, std::move(dialog),
+                                               std::make_unique<FakeOpener>(&log_),
                                                ProgramFolder(dir_), HeldUpQueue());
     return *held_up_;
   }
@@ -315,7 +358,7 @@ TEST_F(HeldUpRunTest, EscLetsGoOfItAfterTheGraceAndTheWindowIsReadyAgain) {
   delayed_.back().second();
   EXPECT_FALSE(controller.running());
   EXPECT_TRUE(view.command1_enabled);
-  EXPECT_EQ(view.Label1().Text(), "before");
+  EXPECT_EQ(view.Label1().Text(), BuildCancelText());
   EXPECT_TRUE(view.errors.empty());
   EXPECT_EQ(ReadFile(urls()), kOld) << "a run let go of replaced urls.txt";
   // The next press starts a run of its own; closing still gives up in time

@@ -85,9 +85,10 @@ int RunLinksift(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
   QApplication::setWindowIcon(ProgramIcon());
 
-  // The dialog's own buttons and captions speak the user's language.
+  // Qt's own texts (the dialog, the menus, the boxes' buttons) in Russian, as
+  // the window speaks, whatever the locale; in English where they are missing.
   QTranslator translator;
-  if (translator.load(QLocale(), "qtbase", "_",
+  if (translator.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(&translator);
   }

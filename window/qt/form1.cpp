@@ -17,6 +17,7 @@
 #include "layout.h"
 #include "program_icon.h"
 #include "qt_open_dialog.h"
+#include "qt_result_opener.h"
 #include "texts.h"
 
 namespace linksift {
@@ -41,15 +42,29 @@ std::optional<std::filesystem::path> FirstLocalFile(const QMimeData* data) {
   return std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString());
 }
 
+// The bar's text says how to cancel, busy or not (Qt draws no text on a busy
+// bar of its own accord).
+class HintedProgressBar final : public QProgressBar {
+ public:
+  explicit HintedProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+  }
+  QString text() const override { return FromUtf8(kCancelHintText); }
+};
+
 }  // namespace
 
-Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error)
+Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error,
+             std::unique_ptr<ResultOpener> opener)
     : command1_(new QPushButton(FromUtf8(kCommand1Text), this)),
       label1_(new MessageLabel(this)),
-      progress_bar_(new QProgressBar(this)),
+      label1_area_(new QScrollArea(this)),
+      progress_bar_(new HintedProgressBar(this)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }),
       controller_(*this, dialog ? std::move(dialog) : std::make_unique<QtOpenDialog>(this),
+                  opener ? std::move(opener) : std::make_unique<QtResultOpener>(this),
                   std::move(folders),
                   {.post =
                        [this](BackgroundRun::Task task) {
@@ -71,9 +86,19 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   command1_->setFocus();
   connect(command1_, &QPushButton::clicked, this, [this] { controller_.PressCommand1(); });
 
-  label1_->setGeometry(Pixels(kLabel1Box));
+  label1_area_->setObjectName("Label1Area");
+  label1_area_->setGeometry(Pixels(kLabel1Box));
+  label1_area_->setFrameStyle(QFrame::NoFrame);
+  label1_area_->setLineWidth(0);
+  label1_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  label1_area_->setFocusPolicy(Qt::NoFocus);  // the label takes it
+  label1_area_->setWidgetResizable(true);
+  label1_->setGeometry(QRect(QPoint(), Pixels(kLabel1Box).size()));
+  label1_area_->setWidget(label1_);
   label1_->FitFont({BuildInstructionText(), LongestResultText()}, kLabel1LargestFont,
                    kLabel1SmallestFont);
+  label1_->SetLinkActions({.show_in_folder = [this] { controller_.ShowResultInFolder(); },
+                           .open = [this] { controller_.OpenResult(); }});
 
   progress_bar_->setObjectName("ProgressBar");
   progress_bar_->setAccessibleName(FromUtf8(kProgressAccessibleName));
@@ -125,7 +150,7 @@ void Form1::ShowProgress(std::optional<int> step) {
   } else {
     progress_bar_->setRange(0, 0);  // busy
   }
-  label1_->hide();
+  label1_area_->hide();
   progress_bar_->show();
 }
 

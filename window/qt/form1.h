@@ -2,6 +2,7 @@
 
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "message_label.h"
 #include "open_command.h"
 #include "open_dialog.h"
+#include "result_opener.h"
 #include "run_controller.h"
 #include "run_view.h"
 
@@ -21,9 +23,11 @@ namespace linksift {
 class Form1 final : public QWidget, private RunView {
  public:
   // `folders` say where urls.txt goes. A null `dialog` gives Qt's file
-  // dialog, a null `report_error` a message box; tests pass their own.
+  // dialog, a null `report_error` a message box, a null `opener` the
+  // desktop's file manager; tests pass their own.
   explicit Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog = nullptr,
-                 ErrorReport report_error = nullptr);
+                 ErrorReport report_error = nullptr,
+                 std::unique_ptr<ResultOpener> opener = nullptr);
 
   // Runs `input` as if chosen in the dialog (the command line's FILE).
   void OpenFile(std::filesystem::path input) { controller_.OpenFile(std::move(input)); }
@@ -42,13 +46,15 @@ class Form1 final : public QWidget, private RunView {
   void ShowProgress(std::optional<int> step) override;
   void HideProgress() override {
     progress_bar_->hide();
-    label1_->show();
+    label1_area_->show();
   }
   void ShowError(const std::string& message) override { report_error_(message); }
   void ShowErrorBox(const std::string& message);
 
   QPushButton* command1_;
   MessageLabel* label1_;
+  // Label1's place: a text longer than it scrolls there.
+  QScrollArea* label1_area_;
   QProgressBar* progress_bar_;
   ErrorReport report_error_;
   // Last, so it goes first: it waits for the run while the window still stands.

@@ -1,6 +1,7 @@
 #include "message_label.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -9,9 +10,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
+#include "layout.h"
 #include "texts.h"
 
 namespace linksift {
@@ -48,9 +52,53 @@ QString BreakWideWords(const QString& text, const QFontMetrics& metrics, int wid
   return result;
 }
 
+constexpr Qt::TextInteractionFlags kSelectable =
+    Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+
+// Screen readers meet the label as a link while it shows one, and can follow it.
+class LabelAccessible final : public QAccessibleWidget {
+ public:
+  explicit LabelAccessible(MessageLabel* label)
+      : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+  QAccessible::Role role() const override {
+    return Label()->HasLink() ? QAccessible::Link : QAccessible::StaticText;
+  }
+  QStringList actionNames() const override {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (Label()->HasLink()) names.prepend(pressAction());
+    return names;
+  }
+  void doAction(const QString& name) override {
+    if (name == pressAction() && Label()->HasLink()) {
+      Label()->FollowLink();
+    } else {
+      QAccessibleWidget::doAction(name);
+    }
+  }
+
+ private:
+  MessageLabel* Label() const { return static_cast<MessageLabel*>(widget()); }
+};
+
+QAccessibleInterface* LabelAccessibleFactory(const QString&, QObject* object) {
+  auto* label = dynamic_cast<MessageLabel*>(object);
+  return label != nullptr ? new LabelAccessible(label) : nullptr;
+}
+
+// A piece of the shown text as markup: what the user sees stays as it is.
+QString Html(const QString& shown) {
+  QString html = shown.toHtmlEscaped();
+  html.replace(u'\n', QStringLiteral("<br>"));
+  return html;
+}
+
 }  // namespace
 
 MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
+  static const bool factory_installed =
+      (QAccessible::installFactory(&LabelAccessibleFactory), true);
+  (void)factory_installed;
   setObjectName("Label1");
   setAccessibleName(QString::fromUtf8(kLabel1AccessibleName));
   // Paths may hold anything, '<' included: never read them as markup.
@@ -58,11 +106,34 @@ MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // The result is there to be copied; Tab reaches it after Command1.
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setTextInteractionFlags(kSelectable);
   setFocusPolicy(Qt::StrongFocus);
+  connect(this, &QLabel::linkActivated, this, [this] { FollowLink(); });
 }
 
 void MessageLabel::SetText(const std::string& text) {
+  link_.reset();
+  Show(text);
+}
+
+void MessageLabel::SetTextWithLink(const std::string& text, TextSpan link) {
+  link_ = link;
+  Show(text);
+}
+
+void MessageLabel::FollowLink() const {
+  if (link_ && actions_.show_in_folder) actions_.show_in_folder();
+}
+
+void MessageLabel::Refresh() {
+  // Markup only for a link: any other text stays plain, '<' and all.
+  setTextFormat(link_ ? Qt::RichText : Qt::PlainText);
+  setTextInteractionFlags(link_ ? kSelectable | Qt::LinksAccessibleByMouse : kSelectable);
+  setFocusPolicy(Qt::StrongFocus);  // which the flags reset: Tab reaches the label
+  setText(link_ ? LinkedHtml() : DisplayText(text_));
+}
+
+void MessageLabel::Show(const std::string& text) {
   text_ = text;
   if (fitted_font_) setFont(*fitted_font_);
   ShrinkToFit();
@@ -77,15 +148,18 @@ void MessageLabel::SetText(const std::string& text) {
 
 QString MessageLabel::SelectedPlainText() const {
   QString text = selectedText().remove(kZeroWidthSpace);
-  // Rows come back as paragraphs.
+  // Rows come back as paragraphs, or as line breaks from markup.
   text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
   return text;
 }
 
 void MessageLabel::ShrinkToFit() {
-  // A result longer than the label was sized for: smaller letters, never cut.
+  // A result longer than the label was sized for: smaller letters, but
+  // readable ones; a text longer still scrolls (see Form1).
   QFont font = this->font();
-  for (int size = font.pixelSize() - 1; size >= 1 && !Fits(text_); --size) {
+  const int smallest = fitted_font_ ? fitted_font_->pixelSize() * kLabel1ShrinkPercent / 100 : 1;
+  for (int size = font.pixelSize() - 1; size >= smallest && !Fits(text_); --size) {
     font.setPixelSize(size);
     setFont(font);
   }
@@ -95,6 +169,10 @@ void MessageLabel::ShrinkToFit() {
 void MessageLabel::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy) && hasSelectedText()) {
     QGuiApplication::clipboard()->setText(SelectedPlainText());
+    return;
+  }
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && link_) {
+    FollowLink();
     return;
   }
   QLabel::keyPressEvent(event);
@@ -114,11 +192,39 @@ void MessageLabel::contextMenuEvent(QContextMenuEvent* event) {
   copy->setEnabled(hasSelectedText());
   connect(copy, &QAction::triggered, this,
           [this] { QGuiApplication::clipboard()->setText(SelectedPlainText()); });
+  QAction* open = menu.addAction(QString::fromUtf8(kOpenOutputText));
+  open->setEnabled(link_ && actions_.open);
+  connect(open, &QAction::triggered, this, [this] { actions_.open(); });
+  QAction* show = menu.addAction(QString::fromUtf8(kShowInFolderText));
+  show->setEnabled(link_ && actions_.show_in_folder);
+  connect(show, &QAction::triggered, this, [this] { actions_.show_in_folder(); });
   menu.exec(event->globalPos());
 }
 
+void MessageLabel::focusInEvent(QFocusEvent* event) {
+  QLabel::focusInEvent(event);
+  update();  // the focus frame
+}
+
+void MessageLabel::focusOutEvent(QFocusEvent* event) {
+  QLabel::focusOutEvent(event);
+  update();
+}
+
+void MessageLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  // Tab reaches the label: show where the keys now go.
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(QPalette::Window);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
 bool MessageLabel::Fits(const std::string& text) const {
-  const QRect area = contentsRect();
+  // Against the place it was fitted to: the label itself grows with its text.
+  const QRect area = fitted_area_.isEmpty() ? contentsRect() : fitted_area_;
   const QRect needed =
       fontMetrics().boundingRect(area, Qt::TextWordWrap | alignment(), DisplayText(text));
   return needed.width() <= area.width() && needed.height() <= area.height();
@@ -135,6 +241,7 @@ void MessageLabel::FitFont(std::initializer_list<std::string> texts, int largest
     }
   }
   fitted_font_ = font;
+  fitted_area_ = contentsRect();
   ShrinkToFit();
   Refresh();
 }
@@ -159,6 +266,16 @@ QString MessageLabel::Plain(const std::string& text) {
 
 QString MessageLabel::DisplayText(const std::string& text) const {
   return BreakWideWords(Plain(text), fontMetrics(), contentsRect().width());
+}
+
+QString MessageLabel::LinkedHtml() const {
+  const std::string before = text_.substr(0, link_->start);
+  const std::string link = text_.substr(link_->start, link_->length);
+  const std::string after = text_.substr(link_->start + link_->length);
+  // pre-wrap keeps blanks as they are and still wraps.
+  return QStringLiteral("<span style=\"white-space:pre-wrap\">") + Html(DisplayText(before)) +
+         QStringLiteral("<a href=\"urls.txt\">") + Html(DisplayText(link)) +
+         QStringLiteral("</a>") + Html(DisplayText(after)) + QStringLiteral("</span>");
 }
 
 }  // namespace linksift

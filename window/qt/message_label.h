@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -13,14 +14,24 @@ namespace linksift {
 // Label1: plain text, wrapped, from the top left. Each CR LF line shows on a
 // row of its own and a word too wide for the label (a long path) wraps inside
 // itself; a text too long for the label at its fitted font gets smaller
-// letters. Text() still gives back exactly what was set, and so do copying
-// and the label's accessible description.
+// letters, down to kLabel1ShrinkPercent of them; Form1 lets a longer one
+// scroll. Text() still gives back exactly what was set, and so do copying
+// and the label's accessible description. A result's path shows as a link:
+// a click on it, or Enter while the label has the focus, follows it, and
+// screen readers meet the label as a link then.
 class MessageLabel final : public QLabel, public TextLabel {
  public:
   explicit MessageLabel(QWidget* parent = nullptr);
 
   std::string Text() const override { return text_; }
   void SetText(const std::string& text) override;
+  void SetTextWithLink(const std::string& text, TextSpan link) override;
+
+  // What the link and the menu's two commands after "Копировать" do; both
+  // only while a link shows.
+  void SetLinkActions(LinkActions actions) { actions_ = std::move(actions); }
+  bool HasLink() const { return link_.has_value(); }
+  void FollowLink() const;
 
   // Whether `text` would show in full inside the label with its current font.
   bool Fits(const std::string& text) const;
@@ -36,16 +47,24 @@ class MessageLabel final : public QLabel, public TextLabel {
   void keyPressEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   static QString Plain(const std::string& text);
   QString DisplayText(const std::string& text) const;
-  void Refresh() { setText(DisplayText(text_)); }
+  QString LinkedHtml() const;
+  void Show(const std::string& text);
+  void Refresh();
   void ShrinkToFit();
 
   std::string text_;
+  std::optional<TextSpan> link_;
+  LinkActions actions_;
   // What FitFont chose; each text starts from it.
   std::optional<QFont> fitted_font_;
+  QRect fitted_area_;
 };
 
 }  // namespace linksift

@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "form1.h"
+#include "known_folder.h"
 #include "texts.h"
 #include "utf16.h"
 
@@ -30,12 +31,8 @@ std::filesystem::path ProgramPath(std::error_code& error) {
 }
 
 std::filesystem::path LocalAppData() {
-  PWSTR folder = nullptr;
-  const HRESULT result =
-      ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &folder);
-  const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owner(folder, &::CoTaskMemFree);
-  if (FAILED(result) || folder == nullptr) return {};
-  return std::filesystem::path(folder) / L"Linksift";
+  const std::filesystem::path folder = KnownFolder(FOLDERID_LocalAppData);
+  return folder.empty() ? folder : folder / L"Linksift";
 }
 
 std::vector<std::filesystem::path> Arguments() {

@@ -16,6 +16,7 @@
 #include "texts.h"
 #include "utf16.h"
 #include "win32_open_dialog.h"
+#include "win32_result_opener.h"
 
 namespace linksift {
 namespace {
@@ -61,9 +62,11 @@ void DropQueuedTasks(HWND window) {
 
 }  // namespace
 
-Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error)
+Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorReport report_error,
+             std::unique_ptr<ResultOpener> opener)
     : folders_(std::move(folders)),
       cd1_(std::move(dialog)),
+      opener_(std::move(opener)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }) {}
 
@@ -86,13 +89,16 @@ void Form1::Create(HINSTANCE instance) {
   CreateControls(instance);
   Layout(WindowDpi(hwnd_));
   if (!cd1_) cd1_ = std::make_unique<Win32OpenDialog>(hwnd_);
+  if (!opener_) opener_ = std::make_unique<Win32ResultOpener>(hwnd_);
   controller_.emplace(
-      static_cast<RunView&>(*this), std::move(cd1_), std::move(folders_),
+      static_cast<RunView&>(*this), std::move(cd1_), std::move(opener_), std::move(folders_),
       WindowQueue{.post = [this](BackgroundRun::Task task) { Post(std::move(task)); },
                   .post_delayed =
                       [this](std::chrono::milliseconds delay, BackgroundRun::Task task) {
                         PostDelayed(delay, std::move(task));
                       }});
+  label1_->SetLinkActions({.show_in_folder = [this] { controller_->ShowResultInFolder(); },
+                           .open = [this] { controller_->OpenResult(); }});
   controller_->Load();
   ::DragAcceptFiles(hwnd_, TRUE);
   ::SetFocus(command1_);
@@ -123,12 +129,15 @@ void Form1::CreateControls(HINSTANCE instance) {
   // An edit control, so that the result can be selected and copied; Tab
   // reaches it after Command1.
   const HWND label = child(
-      L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY, kLabel1Id);
+      L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      kLabel1Id);
   label1_ = std::make_unique<StaticLabel>(label);
   // Its text is what screen readers call it.
   progress_ =
       child(PROGRESS_CLASSW, Widen(kProgressAccessibleName).c_str(), PBS_SMOOTH, kProgressId);
   ::SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
+  cancel_hint_ =
+      child(L"STATIC", Widen(kCancelHintText).c_str(), SS_RIGHT | SS_CENTERIMAGE, kCancelHintId);
 }
 
 // Sizes everything for `dpi`: the window, the controls and their fonts.
@@ -139,12 +148,14 @@ void Form1::Layout(UINT dpi) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Place(command1_, kCommand1Box, dpi);
   Place(label1_->control(), kLabel1Box, dpi);
-  Place(progress_, kProgressBarBox, dpi);
+  Place(progress_, kProgressBarBesideHintBox, dpi);
+  Place(cancel_hint_, kCancelHintBox, dpi);
 
   const LOGFONTW face = MessageFont(dpi);
   ::DeleteObject(button_font_);
   button_font_ = ::CreateFontIndirectW(&face);
   ::SendMessageW(command1_, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), TRUE);
+  ::SendMessageW(cancel_hint_, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), TRUE);
   // The default size does not fit the instructions; pick the largest that does.
   label1_->FitFont(face, dpi, kLabel1LargestFont, kLabel1SmallestFont,
                    {BuildInstructionText(), LongestResultText()});
@@ -154,6 +165,11 @@ bool Form1::PreTranslate(MSG& message) {
   if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
     if (controller_) controller_->Cancel();
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+      message.hwnd == label1_->control() && label1_->HasLink()) {
+    label1_->FollowLink();
     return true;
   }
   return ::IsDialogMessageW(hwnd_, &message) != FALSE;
@@ -277,10 +293,12 @@ void Form1::ShowProgress(std::optional<int> step) {
   if (step) ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(*step), 0);
   ::ShowWindow(label1_->control(), SW_HIDE);
   ::ShowWindow(progress_, SW_SHOWNA);
+  ::ShowWindow(cancel_hint_, SW_SHOWNA);
 }
 
 void Form1::HideProgress() {
   ::ShowWindow(progress_, SW_HIDE);
+  ::ShowWindow(cancel_hint_, SW_HIDE);
   ::ShowWindow(label1_->control(), SW_SHOWNA);
 }
 

@@ -15,6 +15,7 @@
 
 #include "open_command.h"
 #include "open_dialog.h"
+#include "result_opener.h"
 #include "run_controller.h"
 #include "run_view.h"
 #include "static_label.h"
@@ -29,10 +30,13 @@ class Form1 final : private RunView {
   static constexpr int kCommand1Id = 1001;
   static constexpr int kLabel1Id = 1002;
   static constexpr int kProgressId = 1003;
+  static constexpr int kCancelHintId = 1004;
   // `folders` say where urls.txt goes. A null `dialog` gives the system's
-  // Open dialog, a null `report_error` a message box; tests pass their own.
+  // Open dialog, a null `report_error` a message box, a null `opener`
+  // Explorer; tests pass their own.
   explicit Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog = nullptr,
-                 ErrorReport report_error = nullptr);
+                 ErrorReport report_error = nullptr,
+                 std::unique_ptr<ResultOpener> opener = nullptr);
   ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
@@ -42,7 +46,8 @@ class Form1 final : private RunView {
   // Called once the window is gone.
   void OnDestroyed(std::function<void()> callback) { on_destroyed_ = std::move(callback); }
   // Gives the window's keys their meaning before dispatch: Enter and Space
-  // press Command1, Esc cancels a run. True when `message` was used up.
+  // press Command1, Enter on the label follows its link, Esc cancels a run.
+  // True when `message` was used up.
   bool PreTranslate(MSG& message);
 
   // Runs `input` as if chosen in the dialog (the command line's FILE); once
@@ -74,11 +79,14 @@ class Form1 final : private RunView {
 
   OutputFolders folders_;
   std::unique_ptr<OpenDialog> cd1_;
+  std::unique_ptr<ResultOpener> opener_;
   ErrorReport report_error_;
   std::function<void()> on_destroyed_;
   HWND hwnd_ = nullptr;
   HWND command1_ = nullptr;
   HWND progress_ = nullptr;
+  // The bar draws no text: how to cancel stands beside it.
+  HWND cancel_hint_ = nullptr;
   std::unique_ptr<StaticLabel> label1_;
   HFONT button_font_ = nullptr;
   // Where the run's thread posts its tasks; null once the window is gone.

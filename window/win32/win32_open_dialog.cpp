@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dialog_filter.h"
+#include "known_folder.h"
 #include "utf16.h"
 
 namespace linksift {
@@ -21,6 +22,9 @@ std::wstring Win32FilterString(const std::string& filter) {
 
 std::wstring Win32StartFolder(const std::filesystem::path& start_folder) {
   if (!start_folder.empty()) return start_folder.wstring();
+  // Where Windows programs start: the user's Documents.
+  const std::filesystem::path documents = KnownFolder(FOLDERID_Documents);
+  if (!documents.empty()) return documents.wstring();
   std::vector<wchar_t> profile(32768, L'\0');
   const DWORD length =
       ::GetEnvironmentVariableW(L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));

@@ -14,8 +14,8 @@ namespace linksift {
 // entry, each closed by a NUL, and one more NUL at the end.
 std::wstring Win32FilterString(const std::string& filter);
 
-// The folder the dialog opens in: `start_folder`, or the user's profile
-// folder when that is empty.
+// The folder the dialog opens in: `start_folder`, or the user's Documents
+// (their profile folder where there is none) when that is empty.
 std::wstring Win32StartFolder(const std::filesystem::path& start_folder);
 
 // CD1 as the system's Open dialog, for one existing file.

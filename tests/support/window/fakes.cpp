@@ -17,6 +17,20 @@ std::optional<std::filesystem::path> FakeDialog::Show(const std::string& title,
 void FakeLabel::SetText(const std::string& text) {
   log_->push_back("SetText");
   text_ = text;
+  link.reset();
+}
+
+void FakeLabel::SetTextWithLink(const std::string& text, TextSpan shown_link) {
+  SetText(text);
+  link = shown_link;
+}
+
+void FakeOpener::ShowInFolder(const std::filesystem::path& file) {
+  log_->push_back("ShowInFolder " + file.string());
+}
+
+void FakeOpener::Open(const std::filesystem::path& file) {
+  log_->push_back("Open " + file.string());
 }
 
 void FakeView::EnableCommand1(bool enabled) {

@@ -13,6 +13,7 @@
 #include "background_run.h"
 #include "open_dialog.h"
 #include "output_folders.h"
+#include "result_opener.h"
 #include "run_controller.h"
 #include "run_view.h"
 #include "text_label.h"
@@ -56,11 +57,27 @@ class FakeLabel final : public TextLabel {
   explicit FakeLabel(CallLog* log) : log_(log) {}
 
   std::string Text() const override { return text_; }
+  // Both log "SetText"; `link` says what the last one linked.
   void SetText(const std::string& text) override;
+  void SetTextWithLink(const std::string& text, TextSpan link) override;
+
+  std::optional<TextSpan> link;
 
  private:
   CallLog* log_;
   std::string text_;
+};
+
+// Logs "ShowInFolder FILE" and "Open FILE".
+class FakeOpener final : public ResultOpener {
+ public:
+  explicit FakeOpener(CallLog* log) : log_(log) {}
+
+  void ShowInFolder(const std::filesystem::path& file) override;
+  void Open(const std::filesystem::path& file) override;
+
+ private:
+  CallLog* log_;
 };
 
 // Form1 as the controller sees it: the calls in the log, the state in members.

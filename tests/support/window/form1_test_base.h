@@ -11,14 +11,15 @@
 namespace linksift::testing_support {
 
 // For tests of either front end's Form1 (the type `Form`): the form over a
-// temporary program directory, and in place of the user a fake dialog and a
-// list of the errors reported.
+// temporary program directory, and in place of the user a fake dialog, a
+// list of the errors reported and a fake opener, which logs to log_.
 template <class Form>
 class Form1TestBase : public TempDirTest {
  protected:
   void SetUp() override {
     TempDirTest::SetUp();
-    form_ = std::make_unique<Form>(ProgramFolder(dir_), MakeDialog(), RecordErrors());
+    form_ = std::make_unique<Form>(ProgramFolder(dir_), MakeDialog(), RecordErrors(),
+                                   std::make_unique<FakeOpener>(&log_));
   }
 
   // The dialog to give Form1; the test answers it through dialog_.

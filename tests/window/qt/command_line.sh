@@ -30,6 +30,7 @@ lines() { [ "$(wc -l <"$1")" -eq "$2" ]; }
 
 check "help" 0 '^Usage: linksift \[FILE\]' '' --help
 check "help names the driver" 0 'linksift-extract' '' --help
+check "-h is --help" 0 '^Usage: linksift \[FILE\]' '' -h
 check "version" 0 "^linksift $version\$" '' --version
 check "unknown option" 2 '' "^linksift: unknown option '--bogus'; try 'linksift --help'\$" --bogus
 lines "$err" 1 || { echo "FAIL unknown option: more than one line"; failed=1; }

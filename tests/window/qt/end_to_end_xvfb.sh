@@ -3,20 +3,38 @@
 # a user would with the keyboard: press the button, type a file's name in the
 # Open dialog (which starts in the home folder) and Enter, then check urls.txt
 # beside the program and that the window is still there; press again and
-# cancel the dialog with Esc. Then a long run on a pipe the
-# script holds open: the progress bar shows, Esc cancels, urls.txt stays as it
+# cancel the dialog with Esc. Tab and Enter on the result's link have the file
+# manager on the session bus (a stand-in that notes the call) show urls.txt,
+# and with no file manager there the desktop's opener opens its folder. Then a
+# long run on a pipe the script holds open: the progress bar shows, Esc
+# cancels, the label says so (as copied from it) and urls.txt stays as it
 # was; one more, and closing the window ends it and the program cleanly.
-# Screenshots of the window before and after the run, during the long one and
-# after its cancel (and of the dialog) go to SCREENSHOT_DIR.
+# Screenshots of the window before and after the run, of the link, during the
+# long one and after its cancel (and of the dialog) go to SCREENSHOT_DIR.
 # Usage: end_to_end_xvfb.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
 
 program="$(realpath "$1")" shots="$2"
 source "$(dirname "$0")/../end_to_end_lib.sh"
 
-require_tools "packages xvfb, xdotool, imagemagick, python3" Xvfb xdotool import compare identify convert python3
+require_tools "packages xvfb, xdotool, xclip, imagemagick, python3, dbus" Xvfb xdotool xclip import \
+  compare identify convert python3 dbus-daemon
 
 start_xvfb
+
+# A session bus of its own, with a file manager on it that notes what it is
+# asked to show; and the desktop's opener (xdg-open), which notes what it opens.
+dbus-daemon --session --nofork --nosyslog --print-address=5 5>"$work/bus" &
+pids+=($!)
+wait_until test -s "$work/bus" || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus")"
+/usr/bin/python3 "$(dirname "$0")/fake_file_manager.py" "$work/shown.log" "$work/file-manager-ready" &
+file_manager=$!
+pids+=("$file_manager")
+wait_until test -e "$work/file-manager-ready" || fail "the stand-in file manager did not start"
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$work/opened.log" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
 
 # The program writes urls.txt beside itself, so it runs from a copy.
 mkdir -p "$work/app" "$work/input" "$work/runtime"
@@ -36,6 +54,7 @@ echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 # Qt's own dialog, in Russian, whatever the calling desktop is.
 env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u WAYLAND_DISPLAY \
   LANG=ru_RU.UTF-8 HOME="$work/input" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="suppressions=$work/leaks.supp" \
+  PATH="$work/bin:$PATH" \
   "$work/app/linksift" >"$program_log" 2>&1 &
 app=$!
 pids+=("$app")
@@ -91,6 +110,22 @@ only_the_window_shown() {
 }
 wait_until only_the_window_shown || fail "something besides the window stays on screen"
 
+# The path is a link: Tab reaches it, Enter follows it, and the file manager
+# is asked to show the very urls.txt written.
+xdotool key Tab
+capture_stable "$window" "$shots/link.png" "$shots/after.png" || fail "the label did not take the focus"
+xdotool key Return
+wait_until grep -qxF "ShowItems file://$work/app/urls.txt" "$work/shown.log" ||
+  fail "no ShowItems for urls.txt: $(cat "$work/shown.log" 2>/dev/null)"
+# Without a file manager on the bus, the opener gets the folder.
+kill "$file_manager"
+wait "$file_manager" 2>/dev/null || true
+xdotool key Return
+wait_until grep -qxF "file://$work/app" "$work/opened.log" ||
+  fail "the folder was not opened: $(cat "$work/opened.log" 2>/dev/null)"
+[ "$(wc -l <"$work/shown.log")" = 1 ] || fail "shown again: $(cat "$work/shown.log")"
+xdotool key Tab  # back to Command1
+
 # Again, and Esc: the dialog goes, nothing runs, and the keys are the window's again.
 wait_until focused_window || fail "the window did not get the keyboard back after the dialog"
 press_command1
@@ -110,17 +145,17 @@ choose_file() {
 
 # crop GEOMETRY IN OUT: the part of a screenshot that GEOMETRY names.
 crop() { convert "$2" -crop "$1" +repage "$3"; }
-# The label shows what it showed before the run, and the button is no longer
-# drawn disabled (its focus frame may differ: the window is active now).
-back_as_before() {
+# The label shows something new, and the button is no longer drawn disabled.
+back_with_new_label() {
   import -window "$window" "$work/probe.png" 2>/dev/null || return 1
   crop 360x120+0+46 "$work/probe.png" "$work/label_now.png"
   crop 360x120+0+46 "$shots/after.png" "$work/label_before.png"
   crop 257x21+48+20 "$work/probe.png" "$work/button_now.png"
   crop 257x21+48+20 "$shots/progress.png" "$work/button_during.png"
-  same "$work/label_before.png" "$work/label_now.png" &&
+  ! same "$work/label_before.png" "$work/label_now.png" &&
     ! same "$work/button_during.png" "$work/button_now.png"
 }
+clipboard_holds() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 only_urls_beside_program() { [ "$(ls -A "$work/app" | tr '\n' ' ')" = "linksift urls.txt " ]; }
 
 # A long run: the script holds the pipe open (read-write, so neither end
@@ -135,8 +170,13 @@ mv "$work/probe.png" "$shots/progress.png"
 kill -0 "$app" 2>/dev/null || fail "the program ended during the run"
 
 xdotool key Escape
-wait_until back_as_before || fail "the window did not come back as it was after Esc"
+wait_until back_with_new_label || fail "the window did not come back after Esc"
 cp "$work/probe.png" "$shots/cancelled.png"
+# Copied from the label as a user would: Tab to it, select all, copy; then
+# Tab back to Command1.
+xdotool key Tab ctrl+a ctrl+c Tab
+wait_until clipboard_holds $'Обработка отменена.\n\nФайл urls.txt не изменён.' ||
+  fail "the label does not say the run was cancelled: $(xclip -o -selection clipboard 2>&1)"
 cmp "$work/expected" "$work/app/urls.txt" || fail "a cancelled run changed urls.txt"
 only_urls_beside_program || fail "files beside the program after a cancel: $(ls -A "$work/app")"
 kill -0 "$app" 2>/dev/null || fail "the program ended after Esc"

@@ -3,16 +3,21 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -62,7 +67,9 @@ TEST_F(Form1Test, HasItsControlsWhereTheyBelong) {
   EXPECT_EQ(form_->maximumSize(), QSize(360, 166));
   EXPECT_EQ(command1_->geometry(), QRect(48, 20, 257, 21));
   EXPECT_EQ(command1_->text(), "Открыть файл...");
-  EXPECT_EQ(label1_->geometry(), QRect(12, 48, 337, 113));
+  form_->show();  // the label's area lays it out
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  EXPECT_EQ(QRect(label1_->mapTo(form_.get(), QPoint()), label1_->size()), QRect(12, 48, 337, 113));
   EXPECT_EQ(label1_->textFormat(), Qt::PlainText);
 }
 
@@ -126,16 +133,25 @@ TEST_F(Form1Test, ANewResultIsAnnounced) {
 TEST_F(Form1Test, TheLabelsTextCanBeSelectedAndCopiedWithoutBreakPoints) {
   form_->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-  const std::string path = "/" + std::string(200, 'b') + "/urls.txt";
-  SetLabelText(BuildResultText(3, path));
-  EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
-  EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
-  label1_->setFocus();
-  QTest::keyClick(label1_, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClick(label1_, Qt::Key_C, Qt::ControlModifier);
-  QString expected = QString::fromStdString(BuildResultText(3, path));
+  const std::string path = "/" + std::string(200, 'b') + "/<i>&  b/urls.txt";
+  const std::string text = BuildResultText(3, path);
+  QString expected = QString::fromStdString(text);
   expected.replace("\r\n", "\n");
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+  // Plain, and with the path as a link: the copy is the same plain text.
+  for (const bool linked : {false, true}) {
+    if (linked) {
+      static_cast<TextLabel*>(label1_)->SetTextWithLink(text, ResultPathSpan(text, path));
+    } else {
+      SetLabelText(text);
+    }
+    EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    EXPECT_TRUE(label1_->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    label1_->setFocus();
+    QTest::keyClick(label1_, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(label1_, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << linked;
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasHtml()) << linked;
+  }
   // By mouse: a drag across the top rows selects them.
   label1_->setSelection(0, 0);
   QTest::mousePress(label1_, Qt::LeftButton, {}, QPoint(1, 2));
@@ -144,6 +160,91 @@ TEST_F(Form1Test, TheLabelsTextCanBeSelectedAndCopiedWithoutBreakPoints) {
                       QPoint(label1_->width() - 2, label1_->height() - 2));
   EXPECT_TRUE(label1_->hasSelectedText());
   EXPECT_FALSE(label1_->SelectedPlainText().contains(QChar(0x200B)));
+}
+
+// The label's menu, as the user opens it: its items' texts and whether each
+// can be chosen; `choose` (if given) is then chosen.
+std::vector<std::pair<std::string, bool>> OpenMenu(MessageLabel* label,
+                                                   const QString& choose = {}) {
+  std::vector<std::pair<std::string, bool>> items;
+  QTimer::singleShot(0, label, [&items, choose] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      items.emplace_back(action->text().toStdString(), action->isEnabled());
+      if (action->text() == choose) action->trigger();
+    }
+    menu->close();
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(label, &event);
+  return items;
+}
+
+TEST_F(Form1Test, TheResultsPathIsALinkToUrlsTxtForMouseKeysMenuAndScreenReaders) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  QAccessibleInterface* access = QAccessible::queryAccessibleInterface(label1_);
+  ASSERT_NE(access, nullptr);
+  EXPECT_EQ(access->role(), QAccessible::StaticText);
+
+  dialog_->answer = Write("in.txt", "http://x/1\r\n");
+  QTest::mouseClick(command1_, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return label1_->HasLink(); }));
+  const std::string urls = (dir_ / "urls.txt").string();
+  const std::string shown = "ShowInFolder " + urls;
+  EXPECT_EQ(label1_->textFormat(), Qt::RichText);
+  EXPECT_EQ(LabelText(), BuildResultText(1, urls));
+  EXPECT_EQ(access->role(), QAccessible::Link);
+  EXPECT_EQ(label1_->accessibleDescription().toStdString(),
+            "Найдено ссылок - 1\n\nСформирован файл: " + urls);
+
+  struct Case {
+    const char* how;
+    std::function<void()> act;
+    std::string call;
+  };
+  const QFontMetrics metrics(label1_->font());
+  const Case cases[] = {
+      {"Tab and Enter",
+       [&] {
+         ASSERT_EQ(QApplication::focusWidget(), command1_);
+         QTest::keyClick(command1_, Qt::Key_Tab);
+         ASSERT_EQ(QApplication::focusWidget(), label1_);
+         QTest::keyClick(label1_, Qt::Key_Return);
+       },
+       shown},
+      {"a click on the path",
+       [&] {
+         const QPoint on_path(metrics.horizontalAdvance("Сформирован файл: ") + 4,
+                              metrics.lineSpacing() * 5 / 2);
+         QTest::mouseClick(label1_, Qt::LeftButton, {}, on_path);
+       },
+       shown},
+      {"a screen reader's press",
+       [&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); },
+       shown},
+      {"the menu's Показать в папке", [&] { OpenMenu(label1_, "Показать в папке"); }, shown},
+      {"the menu's Открыть urls.txt", [&] { OpenMenu(label1_, "Открыть urls.txt"); },
+       "Open " + urls},
+  };
+  for (const Case& c : cases) {
+    log_.clear();
+    c.act();
+    EXPECT_EQ(log_, CallLog{c.call}) << c.how;
+  }
+  using Items = std::vector<std::pair<std::string, bool>>;
+  EXPECT_EQ(OpenMenu(label1_), (Items{{"Копировать", label1_->hasSelectedText()},
+                                      {"Открыть urls.txt", true},
+                                      {"Показать в папке", true}}));
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 0)
+      << "Enter on the link pressed Command1";
+  SetLabelText(BuildInstructionText());
+  EXPECT_EQ(access->role(), QAccessible::StaticText);
+  EXPECT_EQ(OpenMenu(label1_), (Items{{"Копировать", label1_->hasSelectedText()},
+                                      {"Открыть urls.txt", false},
+                                      {"Показать в папке", false}}))
+      << "the instructions name no file";
 }
 
 TEST_F(Form1Test, LabelHoldsTheInstructionsOneLinePerRow) {
@@ -157,7 +258,9 @@ TEST_F(Form1Test, LabelHoldsTheInstructionsOneLinePerRow) {
   EXPECT_EQ(rows[6], "если файл имеется то он будет перезаписан!");
 }
 
-TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
+// Readable letters, never cut: a text too long for the label at four fifths
+// of its size scrolls inside it.
+TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFullOrScrolls) {
   const std::string shapes[] = {"a/", "Ш", "W", "пап ка/", "-"};
   std::vector<std::string> texts = {BuildInstructionText()};
   for (const std::string& shape : shapes) {
@@ -168,25 +271,37 @@ TEST_F(Form1Test, EverythingTheLabelHoldsShowsInFull) {
       texts.push_back(BuildResultText(UINT64_MAX, path.toStdString()));
     }
   }
-  for (const std::string& text : texts) {
-    SetLabelText(text);
-    EXPECT_EQ(LabelText(), text);
-    const QRect area = label1_->contentsRect();
-    const QRect needed =
-        QFontMetrics(label1_->font())
-            .boundingRect(area, Qt::TextWordWrap | label1_->alignment(), label1_->text());
-    EXPECT_LE(needed.width(), area.width()) << text;
-    EXPECT_LE(needed.height(), area.height()) << text;
-    EXPECT_LE(label1_->heightForWidth(label1_->width()), label1_->height()) << text;
-    EXPECT_FALSE(label1_->text().contains(u'\r')) << text;
-  }
-  // The instructions keep their look after any of them.
+  form_->show();
   SetLabelText(BuildInstructionText());
   const int fitted = label1_->font().pixelSize();
+  auto* area = form_->findChild<QScrollArea*>("Label1Area");
+  ASSERT_NE(area, nullptr);
+  bool scrolled = false;
+  for (const std::string& text : texts) {
+    SetLabelText(text);
+    QApplication::processEvents();  // the area lays out its label
+    EXPECT_EQ(LabelText(), text);
+    EXPECT_GE(label1_->font().pixelSize(), fitted * 4 / 5) << text;
+    const QRect shown = label1_->contentsRect();
+    const QRect needed =
+        QFontMetrics(label1_->font())
+            .boundingRect(shown, Qt::TextWordWrap | label1_->alignment(), label1_->text());
+    EXPECT_LE(needed.width(), shown.width()) << text;
+    EXPECT_LE(needed.height(), shown.height()) << text;
+    EXPECT_LE(label1_->heightForWidth(label1_->width()), label1_->height()) << text;
+    EXPECT_FALSE(label1_->text().contains(u'\r')) << text;
+    const bool scrolls = label1_->height() > area->viewport()->height();
+    EXPECT_EQ(area->verticalScrollBar()->isVisible(), scrolls) << text;
+    scrolled = scrolled || scrolls;
+  }
+  EXPECT_TRUE(scrolled) << "no text long enough to scroll: test is moot";
+  // The instructions keep their look after any of them.
   SetLabelText(texts.back());
   EXPECT_LT(label1_->font().pixelSize(), fitted) << "a long path shrinks the letters";
   SetLabelText(BuildInstructionText());
+  QApplication::processEvents();
   EXPECT_EQ(label1_->font().pixelSize(), fitted);
+  EXPECT_FALSE(area->verticalScrollBar()->isVisible());
 }
 
 TEST_F(Form1Test, EnterAndSpaceRunTheCommand) {
@@ -309,19 +424,23 @@ TEST_F(Form1RunTest, SlowRunKeepsTheWindowAliveShowsTheBarLateAndEscCancelsIt) {
 
   ASSERT_TRUE(QTest::qWaitFor([this] { return bar_->isVisible(); }));
   EXPECT_EQ(bar_->maximum(), 0) << "a pipe has no size: a busy bar";
-  EXPECT_EQ(bar_->geometry().topLeft(), label1_->geometry().topLeft());
-  EXPECT_EQ(bar_->geometry().width(), label1_->geometry().width());
+  EXPECT_EQ(bar_->geometry().topLeft(), label1_->mapTo(form_.get(), QPoint()));
+  EXPECT_EQ(bar_->geometry().width(), label1_->width());
   EXPECT_EQ(bar_->geometry().height(), command1_->geometry().height());
   EXPECT_FALSE(label1_->isVisible()) << "the bar stands in for the label";
   EXPECT_EQ(LabelText(), before);
   QTest::mouseClick(command1_, Qt::LeftButton);
   EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1) << "a second run started";
 
+  EXPECT_EQ(bar_->text(), "Esc — отмена");
+  EXPECT_TRUE(bar_->isTextVisible());
+
   QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
   ASSERT_TRUE(WaitForTheEnd());
   EXPECT_FALSE(bar_->isVisible());
   EXPECT_TRUE(label1_->isVisible());
-  ExpectNothingChanged(before);
+  ExpectNothingChanged(BuildCancelText());
+  EXPECT_FALSE(label1_->HasLink());
   EXPECT_EQ(QApplication::focusWidget(), command1_);
 }
 
@@ -352,7 +471,7 @@ TEST_F(Form1RunTest, ClosingTheWindowCancelsTheRunAndWaitsForIt) {
   fifo_->Send("http://late/\r\n");
   fifo_->Close();
   ASSERT_TRUE(WaitForTheEnd());
-  ExpectNothingChanged(before);
+  ExpectNothingChanged(BuildCancelText());
 }
 
 }  // namespace

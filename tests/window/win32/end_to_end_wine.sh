@@ -2,7 +2,9 @@
 # linksift.exe under Wine on a display of its own, used as a person would with
 # the keyboard: press the button, type a file's name in the Open dialog and
 # Enter, read the result; press again and cancel the dialog with Esc; then a
-# long run, its progress bar in place of the label, and Esc.
+# long run, its progress bar in place of the label, and Esc, after which the
+# label says so; then a result again, and Tab and Enter on its link open
+# Explorer on the folder of urls.txt.
 # usage: end_to_end_wine.sh EXE SCREENSHOT_DIR WINE   (WINEPREFIX set by the caller)
 set -euo pipefail
 exe="$1" shots="$2" wine="$3"
@@ -79,11 +81,36 @@ wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие ф�
 wait_until bar_in_place_of_label "$window" "$client_left" "$client_top" || fail "no progress bar in place of the label during the long run"
 import -window root "$shots/progress.png"
 xdotool key Escape
-# Back to how it looked after the first run: no bar, the button enabled, the same label.
-wait_until bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
-  fail "the window did not return to its state before the long run"
+# The bar goes and the label says the run was cancelled: not the result it
+# showed before (the in-process tests read the words).
+# "Esc — отмена" at the bar's right end (x 269..349, y 48..69 of the client
+# area) is gone with the bar, and the label is not the one before.
+cancel_shown() {
+  import -window "$window" "$work/probe.png" 2>/dev/null || return 1
+  [ "$(convert "$work/probe.png" -crop "80x21+$((269 + client_left))+$((48 + client_top))" +repage \
+    -format %k info:)" = 1 ] &&
+    ! import -window "$window" -depth 8 rgb:- | cmp -s - "$work/after.window.rgb"
+}
+wait_until cancel_shown || fail "the window did not say the run was cancelled"
 cmp "$work/program/urls.txt" "$work/old-urls.txt" || fail "a cancelled run changed urls.txt"
 ! ls -a "$work/program" | grep -q '\.linksift-.*\.tmp$' || fail "temporary left behind"
 import -window root "$shots/cancelled.png"
 xdotool search --onlyvisible --name '^Linksift$' >/dev/null || fail "the window is gone after Esc"
 echo "long run: bar shown, Esc kept urls.txt; screenshots in $shots"
+
+# Once more, and the result's path is a link: Tab reaches it and Enter has
+# Explorer show the folder of urls.txt (Wine's names its window after it).
+press_command1
+xdotool type --delay 50 "$(windows_path "$work/ссылки.txt")"
+xdotool key Return
+wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+wait_until bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
+  fail "the result did not show again"
+xdotool key Tab
+wait_until bash -c "! import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
+  fail "no focus frame on the label"
+import -window root "$shots/link.png"
+xdotool key Return
+wait_until xdotool search --onlyvisible --name '^program$' || fail "Explorer did not show the folder of urls.txt"
+import -window root "$shots/explorer.png"
+echo "link: Explorer shows the folder of urls.txt; screenshots in $shots"

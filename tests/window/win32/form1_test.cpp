@@ -163,9 +163,10 @@ LONG FontHeight(HWND control) {
   return std::abs(font.lfHeight);
 }
 
-// However long the path: smaller letters, never a row cut off; the
-// instructions keep their size.
-TEST_F(Form1Test, AnyResultShowsInFull) {
+// However long the path: smaller letters, but four fifths of the size at
+// least, and a scroll bar for what is longer still; the instructions keep
+// their size.
+TEST_F(Form1Test, AnyResultShowsInFullOrScrolls) {
   const HWND label = Control(Form1::kLabel1Id);
   const LONG fitted = FontHeight(label);
   for (const std::string shape : {"W", "a\\", "Ш", "ab cd\\"}) {
@@ -175,14 +176,18 @@ TEST_F(Form1Test, AnyResultShowsInFull) {
       const std::string text = BuildResultText(UINT64_MAX, path);
       SetLabelText(text);
       const auto font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
-      EXPECT_TRUE(form_->label().Fits(text, font)) << length << " " << shape;
+      const bool scrolls = (::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL) != 0;
+      EXPECT_TRUE(scrolls || form_->label().Fits(text, font)) << length << " " << shape;
       EXPECT_EQ(WindowText(label), Widen(text)) << length << " " << shape;
       EXPECT_LE(FontHeight(label), fitted);
+      EXPECT_GE(FontHeight(label), fitted * 4 / 5) << length << " " << shape;
     }
   }
+  EXPECT_NE(::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL, 0) << "the longest path scrolls";
   EXPECT_LT(FontHeight(label), fitted) << "the longest path needs smaller letters";
   SetLabelText(BuildInstructionText());
   EXPECT_EQ(FontHeight(label), fitted);
+  EXPECT_EQ(::GetWindowLongPtrW(label, GWL_STYLE) & WS_VSCROLL, 0);
 }
 
 TEST_F(Form1Test, TheResultCanBeSelectedAndCopied) {
@@ -268,6 +273,68 @@ TEST_F(Form1Test, ARunShowsTheCountAndThePathItWrote) {
   EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
 }
 
+// The label's menu while it is up: each item's text and whether it can be
+// chosen; then the menu is closed unchosen.
+std::vector<std::pair<std::wstring, bool>>* menu_items = nullptr;
+void CALLBACK ReadMenu(HWND, UINT, UINT_PTR, DWORD) {
+  const HWND popup = ::FindWindowW(L"#32768", nullptr);
+  if (popup == nullptr || menu_items == nullptr) return;
+  const auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+    wchar_t text[64] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+    const UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    menu_items->emplace_back(text, (state & (MF_GRAYED | MF_DISABLED)) == 0);
+  }
+  ::EndMenu();
+}
+
+TEST_F(Form1Test, TheResultsPathIsALinkToUrlsTxt) {
+  const HWND label = Control(Form1::kLabel1Id);
+  ::ShowWindow(form_->hwnd(), SW_SHOW);
+  WriteFile(dir_ / "in.txt", "http://a\r\n");
+  dialog_->answer = dir_ / "in.txt";
+  Press();
+  ASSERT_TRUE(RunEnds());
+  ASSERT_TRUE(form_->label().HasLink());
+  const std::string text = BuildResultText(1, OutputPath());
+  const std::wstring shown = Widen(text);
+  const auto [first, last] = *form_->label().LinkCharacters();
+  EXPECT_EQ(shown.substr(first, last - first), Widen(OutputPath()));
+  const std::string shown_in_folder = "ShowInFolder " + Narrow((dir_ / "urls.txt").native());
+
+  log_.clear();
+  ::SetFocus(label);
+  PressKey(label, VK_RETURN);
+  EXPECT_EQ(log_, CallLog{shown_in_folder}) << "Enter on the label";
+  log_.clear();
+  const LRESULT at = ::SendMessageW(label, EM_POSFROMCHAR, first + 2, 0);
+  const LPARAM point = MAKELPARAM(LOWORD(at) + 1, HIWORD(at) + 2);
+  ::SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  ::SendMessageW(label, WM_LBUTTONUP, 0, point);
+  EXPECT_EQ(log_, CallLog{shown_in_folder}) << "a click on the path";
+
+  std::vector<std::pair<std::wstring, bool>> items;
+  menu_items = &items;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ReadMenu);
+  RECT corner = {};
+  ::GetWindowRect(label, &corner);
+  ::SendMessageW(label, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(label),
+                 MAKELPARAM(corner.left + 5, corner.top + 5));
+  ::KillTimer(nullptr, timer);
+  menu_items = nullptr;
+  const std::vector<std::pair<std::wstring, bool>> expected = {
+      {L"Копировать", false}, {L"Открыть urls.txt", true}, {L"Показать в папке", true}};
+  EXPECT_EQ(items, expected);
+
+  // Plain text again: no link to follow, and Enter presses Command1.
+  SetLabelText(BuildInstructionText());
+  log_.clear();
+  ::SetFocus(label);
+  PressKey(label, VK_RETURN);
+  EXPECT_EQ(log_, CallLog{kOpenDialogShown});
+}
+
 // What the shell hands a window when files are dropped on it; the window
 // frees it with DragFinish.
 HDROP MakeDrop(const std::vector<std::wstring>& files) {
@@ -340,17 +407,26 @@ TEST_F(Form1Test, ALongRunShowsTheBarInPlaceOfTheLabelAndEscCancelsIt) {
   const RECT button = ClientRectOf(Control(Form1::kCommand1Id));
   EXPECT_EQ(bar.left, label.left);
   EXPECT_EQ(bar.top, label.top);
-  EXPECT_EQ(bar.right, label.right);
   EXPECT_EQ(bar.bottom - bar.top, button.bottom - button.top);
+  // The bar draws no text: how to cancel stands at its right, to the label's edge.
+  ASSERT_TRUE(Shown(Form1::kCancelHintId));
+  EXPECT_EQ(WindowText(Control(Form1::kCancelHintId)), L"Esc — отмена");
+  const RECT hint = ClientRectOf(Control(Form1::kCancelHintId));
+  EXPECT_LT(bar.right, hint.left);
+  EXPECT_EQ(hint.right, label.right);
+  EXPECT_EQ(hint.top, bar.top);
   Press();  // disabled: no second run
   EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
 
   PressKey(form_->hwnd(), VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return !form_->running(); }, 2s));
-  EXPECT_EQ(form_->label().Text(), BuildInstructionText());
+  EXPECT_EQ(form_->label().Text(), BuildCancelText());
+  EXPECT_EQ(WindowText(Control(Form1::kLabel1Id)), Widen(BuildCancelText()));
+  EXPECT_FALSE(form_->label().HasLink());
   EXPECT_TRUE(errors_.empty());
   ExpectOldOutput();
   EXPECT_FALSE(Shown(Form1::kProgressId));
+  EXPECT_FALSE(Shown(Form1::kCancelHintId));
   EXPECT_TRUE(Shown(Form1::kLabel1Id));
   EXPECT_TRUE(::IsWindowEnabled(Control(Form1::kCommand1Id)));
 }

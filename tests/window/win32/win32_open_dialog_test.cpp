@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 
+#include "command_line.h"
 #include "win32_open_dialog.h"
 
 namespace linksift {
@@ -19,11 +21,21 @@ TEST(Win32FilterString, ClosesEachFieldWithANul) {
   EXPECT_EQ(Win32FilterString("A|*.a;*.b|All"), Fields(L"A\0*.a;*.b\0All\0*\0\0"));
 }
 
-TEST(Win32StartFolder, TheGivenFolderOrTheUserProfile) {
+TEST(Win32StartFolder, TheGivenFolderOrDocuments) {
   EXPECT_EQ(Win32StartFolder(std::filesystem::path(L"C:\\Данные\\списки")), L"C:\\Данные\\списки");
-  wchar_t profile[MAX_PATH] = {};
-  ASSERT_NE(::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
-  EXPECT_EQ(Win32StartFolder({}), profile);
+  wchar_t documents[MAX_PATH] = {};
+  ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents),
+            S_OK);
+  EXPECT_EQ(Win32StartFolder({}), documents);
+}
+
+// A Windows user has neither displays to start nor Linux names to call.
+TEST(Win32HelpText, SpeaksOfLinksiftExe) {
+  const std::string help = HelpText();
+  EXPECT_TRUE(help.starts_with("Usage: linksift.exe [FILE]\n")) << help;
+  EXPECT_EQ(help.find("display"), std::string::npos) << help;
+  EXPECT_NE(help.find("linksift-extract.exe INPUT OUTPUT"), std::string::npos) << help;
+  EXPECT_NE(WrongCommandLineText("x").find("'linksift.exe --help'"), std::string::npos);
 }
 
 }  // namespace
