@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "extract.h"
+#include "stream_cases.h"
 #include "test_support.h"
 
 namespace linksift {
@@ -49,7 +50,16 @@ INSTANTIATE_TEST_SUITE_P(
                     RunCase{"FirstAndThirdLines", "x http://a.\r\nnone\r\nhttp://c y\r\n",
                             "http://a\r\nhttp://c\r\n", 2},
                     RunCase{"UnixLineEnds", "http://a\nhttp://b\n", "http://a\r\nhttp://b\r\n", 2},
-                    RunCase{"LastLineUnterminated", "a\r\nsee http://z", "http://z\r\n", 1}),
+                    RunCase{"LastLineUnterminated", "a\r\nsee http://z", "http://z\r\n", 1},
+                    RunCase{"Utf16BigEndian",
+                            Utf16Stream(u"a http://пример.рф, b\r\nnone\rhttp://x\n",
+                                        ByteOrder::kBigEndian),
+                            "http://пример.рф\r\nhttp://x\r\n", 2},
+                    // A link across the first page, where a mapped window may end.
+                    RunCase{"Utf16LittleEndianAcrossAPage",
+                            Utf16Stream(std::u16string(2044, u'я') + u" http://пример/путь\r\n",
+                                        ByteOrder::kLittleEndian),
+                            "http://пример/путь\r\n", 1}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(RunTest, MatchesTheLineByLineRuleOnALargeRandomFile) {
