@@ -55,6 +55,7 @@ printf 'Ссылка: http://пример.рф/путь, дальше\r\nnone\r\
 { printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE utf8.txt; } >utf16le.txt
 { printf '\xFE\xFF'; iconv -f UTF-8 -t UTF-16BE utf8.txt; } >utf16be.txt
 printf 'http://пример.рф/путь\r\nHTTP://x/\xF0\x9F\x98\x80\r\n' >utf16-links.txt
+export driver
 while IFS='|' read -r name command; do
   rm -f out.txt
   bash -c "$command" >count 2>&1 || { fail "$name: $(cat count)"; continue; }
