@@ -2,11 +2,12 @@
 # Times linksift-extract side by side with dd, wc -l, ripgrep and grep on the corpora that
 # bench/make_corpora.sh makes, and prints a Markdown table of medians, ratios and peak memory.
 #
-# usage: bench/compare.sh [--runs N] [--corpus DIR] [--out-dir DIR] [--max-load X] [--readme] [--no-verify]
-#                         [BUILD_DIR]
+# usage: bench/compare.sh [--runs N] [--corpus DIR] [--only LIST] [--out-dir DIR] [--max-load X] [--readme]
+#                         [--no-verify] [BUILD_DIR]
 #   BUILD_DIR   a build that holds cli/linksift-extract (default: build/release); nothing is built here
 #   --runs N    timed runs of every command per corpus, median reported (default 5)
 #   --corpus    where the corpora are (default: bench/corpus)
+#   --only      the corpora to time, by file name, separated by spaces (default: all four)
 #   --out-dir   where the commands write their output (default: a scratch folder in the corpus
 #               folder, so on the same disk; the driver syncs its output, the peers do not)
 #   --max-load  time a corpus again (twice at most) when other programs kept more than this many
@@ -25,7 +26,7 @@ WRITE_README=0
 MAX_LOAD=0.3
 VERIFY=1
 BUILD="$ROOT/build/release"
-CORPORA=(mixed.txt dense.txt oneline.bin)
+CORPORA=(mixed.txt dense.txt oneline.bin mixed-utf16.txt)
 # Peers as the targets name them; linksift-extract must take at most this share of each one's time.
 TOOLS=(dd wc rg grep linksift)
 declare -A LABEL=([dd]="dd bs=1M" [wc]="wc -l" [rg]="rg -o -i" [grep]="grep -oi" [linksift]="linksift-extract")
@@ -42,11 +43,12 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --runs) RUNS="${2:?--runs needs a number}"; shift 2 ;;
     --corpus) CORPUS="${2:?--corpus needs a folder}"; shift 2 ;;
+    --only) read -r -a CORPORA <<<"${2:?--only needs corpus names}"; shift 2 ;;
     --out-dir) OUT_PARENT="${2:?--out-dir needs a folder}"; shift 2 ;;
     --readme) WRITE_README=1; shift ;;
     --max-load) MAX_LOAD="${2:?--max-load needs a number}"; shift 2 ;;
     --no-verify) VERIFY=0; shift ;;
-    -h | --help) sed -n '2,15p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,16p' "$0"; exit 0 ;;
     -*) die "unknown option $1 (see --help)" ;;
     *) BUILD="$1"; shift ;;
   esac
@@ -147,11 +149,20 @@ expected_links() {
     -e 's/^[^\n]*\n//' -e 's/ .*//' -e 's/[,.:;]$//' -e 's/$/\r/p'
 }
 
+# as_utf8 FILE: FILE itself, or for UTF-16 with its mark a UTF-8 copy, which the checks read.
+as_utf8() {
+  case "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" in
+    fffe | feff) iconv -f UTF-16 -t UTF-8 "$1" >"$SCRATCH/utf8.txt" && echo "$SCRATCH/utf8.txt" ;;
+    *) echo "$1" ;;
+  esac
+}
+
 # verify NAME FILE: one untimed driver run, its output checked; prints one table row.
 verify() {
   local name="$1" file="$2" out="$SCRATCH/verify-urls.txt" count lines crlf ends estimate exact
   rm -f "$out"
   count="$("$DRIVER" "$file" "$out")" || die "linksift-extract $file failed"
+  file="$(as_utf8 "$file")"
   lines="$(wc -l <"$out")"
   crlf="$(grep -c $'\r$' "$out" || true)"
   ends="yes"
@@ -172,7 +183,7 @@ verify() {
   local sane="ok"
   [ "$count" = "$crlf" ] && [ "$ends" = yes ] && [ "$count" = "$estimate" ] || sane="MISMATCH"
   [[ "$exact" == DIFFERS* ]] && sane="MISMATCH"
-  rm -f "$out"
+  rm -f "$out" "$SCRATCH/utf8.txt"
   echo "| $name | $count | $crlf | $ends | $estimate | $exact | $sane |"
 }
 
