@@ -1,12 +1,8 @@
 #include "unit_search.h"
 
+#include "avx2.h"
 #include "byte_search.h"
 #include "link_rule.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define LINKSIFT_HAVE_AVX2_PATH 1
-#endif
 
 namespace linksift {
 namespace {
@@ -73,11 +69,7 @@ constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarLinkEnd, ScalarLineEnd}
 
 #ifdef LINKSIFT_HAVE_AVX2_PATH
 
-#define LINKSIFT_AVX2 __attribute__((target("avx2,bmi")))
-
-LINKSIFT_AVX2 inline __m256i Load(const char* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
+using avx2::Load;
 
 // Two bits a unit that matches; the lowest set bit is the unit's first byte.
 LINKSIFT_AVX2 inline unsigned Equal(const char* p, Lane lane) {
