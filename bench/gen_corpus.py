@@ -2,6 +2,7 @@
 """Writes one benchmark corpus of an exact size from text shipped with Debian packages.
 
 usage: gen_corpus.py {mixed|dense|oneline} OUTPUT SIZE_BYTES
+       gen_corpus.py utf16 SOURCE OUTPUT SIZE_BYTES
 
 The same machine state and arguments give the same bytes: files are read in
 sorted order and every random choice comes from a fixed seed. A seed block of
@@ -181,9 +182,27 @@ def write_oneline(out, rng, lines, size):
     emit(out, rng, chunks, size - len(head), filler)
 
 
+def write_utf16(source, path, size):
+    """The start of SOURCE as UTF-16LE with its mark, SIZE bytes in all: each
+    byte becomes the Latin-1 character it codes, so the lines, links and their
+    places stay as they were."""
+    units = (size - 2) // 2
+    with open(source, "rb") as src, open(path, "wb") as out:
+        out.write(b"\xff\xfe")
+        while units > 0:
+            block = src.read(min(units, 1 << 24))
+            if not block:
+                sys.exit(f"gen_corpus.py: {source} is shorter than {(size - 2) // 2} bytes")
+            out.write(block.decode("latin-1").encode("utf-16-le"))
+            units -= len(block)
+
+
 def main():
+    if len(sys.argv) == 5 and sys.argv[1] == "utf16":
+        write_utf16(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+        return
     if len(sys.argv) != 4 or sys.argv[1] not in ("mixed", "dense", "oneline"):
-        sys.exit(__doc__.strip().splitlines()[2])
+        sys.exit("\n".join(__doc__.strip().splitlines()[2:4]))
     kind, path, size = sys.argv[1], sys.argv[2], int(sys.argv[3])
     if size < (1 << 20):
         sys.exit("gen_corpus.py: SIZE_BYTES must be at least 1 MiB")

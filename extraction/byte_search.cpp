@@ -3,12 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "avx2.h"
 #include "link_rule.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define LINKSIFT_HAVE_AVX2_PATH 1
-#endif
 
 namespace linksift {
 namespace {
@@ -51,11 +47,7 @@ constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarFind<IsLinkEnd>, Scalar
 
 #ifdef LINKSIFT_HAVE_AVX2_PATH
 
-#define LINKSIFT_AVX2 __attribute__((target("avx2,bmi")))
-
-LINKSIFT_AVX2 inline __m256i Load(const char* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
+using avx2::Load;
 
 LINKSIFT_AVX2 inline unsigned Mask(__m256i v) {
   return static_cast<unsigned>(_mm256_movemask_epi8(v));

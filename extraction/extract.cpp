@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "file_io.h"
-#include "link_scanner.h"
+#include "text_scanner.h"
 
 namespace linksift {
 namespace {
@@ -74,7 +74,7 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   std::optional<ReplacementFile> target;
   AtStage(Stage::kCreateOutput, output, [&] { target.emplace(output, options.cancel, &*source); });
   FileSink sink(*target, input);
-  std::optional<LinkScanner> scanner;
+  std::optional<TextScanner> scanner;
   AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
   RunMonitor monitor(options, source->size());
   AtStage(Stage::kRead, input, [&] {

@@ -31,6 +31,8 @@ struct RunOptions {
 
 // Writes the first link of every line of `input` to `output`, one per line
 // with CR LF, and returns how many it wrote. CR, LF and CR LF end a line.
+// Text that starts with a UTF-16 byte order mark is read as UTF-16 and its
+// links are written in UTF-8; any other is read as bytes (see TextScanner).
 // The output is replaced atomically: on any failure it keeps its old content
 // and an ExtractionError is thrown; on a cancel, ExtractionCancelled.
 // "-" is standard input as the input and standard output as the output; a

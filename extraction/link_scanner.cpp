@@ -59,7 +59,7 @@ void LinkScanner::Feed(std::string_view block) {
 void LinkScanner::Finish() {
   if (state_ == State::kInLink) CloseLink();
   state_ = State::kSearching;
-  Flush();
+  out_.Flush();
 }
 
 // Looks for a prefix that ends in the first bytes of this block and starts in
@@ -113,32 +113,17 @@ const char* LinkScanner::SkipLine(const char* pos, const char* end) {
 
 void LinkScanner::AppendToLink(const char* begin, const char* end) {
   if (begin == end) return;
-  if (holding_) Emit(&held_, 1);
-  Emit(begin, static_cast<std::size_t>(end - begin - 1));
+  if (holding_) out_.Write(&held_, 1);
+  out_.Write(begin, static_cast<std::size_t>(end - begin - 1));
   held_ = end[-1];
   holding_ = true;
 }
 
 void LinkScanner::CloseLink() {
-  if (holding_ && !IsTrailingMark(held_)) Emit(&held_, 1);
+  if (holding_ && !IsTrailingMark(held_)) out_.Write(&held_, 1);
   holding_ = false;
-  Emit("\r\n", 2);
+  out_.Write("\r\n", 2);
   ++count_;
-}
-
-// Gathers output into large writes; a piece longer than the buffer streams through.
-inline void LinkScanner::Emit(const char* data, std::size_t size) {
-  if (size > kOutCapacity - out_used_) {
-    Flush();
-    if (size >= kOutCapacity) return sink_.Write(std::string_view(data, size));
-  }
-  std::memcpy(out_.get() + out_used_, data, size);
-  out_used_ += size;
-}
-
-void LinkScanner::Flush() {
-  if (out_used_ != 0) sink_.Write(std::string_view(out_.get(), out_used_));
-  out_used_ = 0;
 }
 
 void LinkScanner::RememberTail(const char* begin, const char* end) {

@@ -1,27 +1,19 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
 
+#include "link_output.h"
 #include "link_rule.h"
 
 namespace linksift {
-
-// Receives a LinkScanner's output, the links each followed by CR LF, in
-// large pieces that need not end where a link does.
-class LinkSink {
- public:
-  virtual ~LinkSink() = default;
-  virtual void Write(std::string_view bytes) = 0;
-};
 
 // Finds the first link of every line of a byte stream fed in blocks of any
 // size, without holding a line in memory. CR, LF and CR LF end a line; since
 // an empty line holds no link, how line ends pair up never matters.
 class LinkScanner {
  public:
-  explicit LinkScanner(LinkSink& sink) : sink_(sink), out_(new char[kOutCapacity]) {}
+  explicit LinkScanner(LinkSink& sink) : out_(sink) {}
 
   void Feed(std::string_view block);
   // Ends the last line of the stream and writes out what is buffered.
@@ -33,7 +25,6 @@ class LinkScanner {
   enum class State { kSearching, kInLink, kSkippingLine };
   // Enough bytes of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
-  static constexpr std::size_t kOutCapacity = 64 * 1024;
 
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
@@ -42,12 +33,8 @@ class LinkScanner {
   void AppendToLink(const char* begin, const char* end);
   void CloseLink();
   void RememberTail(const char* begin, const char* end);
-  void Emit(const char* data, std::size_t size);
-  void Flush();
 
-  LinkSink& sink_;
-  std::unique_ptr<char[]> out_;
-  std::size_t out_used_ = 0;
+  LinkOutput out_;
   State state_ = State::kSearching;
   LinkCount count_ = 0;
   // The link's last byte is held back until the link ends: it may be a mark to drop.

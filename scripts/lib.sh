@@ -7,6 +7,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # presets (which name no job count) follows it. Set it beforehand to override.
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
+# The scanner's fuzzer: clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Debian packages the build, the program, the package and the tests need.
 PACKAGES=(
   cmake g++ make pkg-config strace librsvg2-bin
@@ -17,6 +19,7 @@ PACKAGES=(
   fonts-dejavu-extra
   dpkg-dev file lintian desktop-file-utils appstream man-db
   fuse python3-fusepy e2fsprogs procps
+  "${FUZZ_PACKAGES[@]}"
 )
 # The Windows programs, cross-built with MinGW-w64 (librsvg2-bin and icoutils
 # render the icon), and what makes the zip and installer from them.

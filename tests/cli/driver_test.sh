@@ -59,6 +59,28 @@ for length in 233 255; do
 done
 cmp -s out.txt links.txt || fail "the runs above wrote $(cat -A out.txt)"
 
+# --- UTF-16 with its mark, as Windows saves "Unicode" text, from a file, a
+# pipe and standard input; the links come out in UTF-8.
+# name | command, run by bash in the work folder (the output is out.txt)
+printf 'Ссылка: http://пример.рф/путь, дальше\r\nnone\r\nsee HTTP://x/\xF0\x9F\x98\x80. y\r\n' >utf8.txt
+{ printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE utf8.txt; } >utf16le.txt
+{ printf '\xFE\xFF'; iconv -f UTF-8 -t UTF-16BE utf8.txt; } >utf16be.txt
+printf 'http://пример.рф/путь\r\nHTTP://x/\xF0\x9F\x98\x80\r\n' >utf16-links.txt
+export driver
+while IFS='|' read -r name command; do
+  rm -f out.txt
+  bash -c "$command" >count 2>&1 || { fail "$name: $(cat count)"; continue; }
+  [ "$(cat count)" = 2 ] || { fail "$name: printed $(cat count)"; continue; }
+  cmp -s out.txt utf16-links.txt || { fail "$name: out.txt holds $(od -c out.txt)"; continue; }
+  echo "ok $name"
+done <<CASES
+UTF-16LE file|"\$driver" utf16le.txt out.txt
+UTF-16BE file|"\$driver" utf16be.txt out.txt
+UTF-16LE through - from a pipe|cat utf16le.txt | "\$driver" - out.txt
+UTF-16BE as /dev/stdin from a file|"\$driver" /dev/stdin out.txt <utf16be.txt
+UTF-16LE to -|"\$driver" utf16le.txt - >out.txt
+CASES
+
 # --- Outputs that name an open descriptor are written through it, append
 # mode kept, and the file behind one is never replaced.
 # name @ command, run by bash in the work folder @ file holding the result @ what it must hold

@@ -1,11 +1,13 @@
-#include "link_scanner.h"
+#include "text_scanner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "stream_cases.h"
 #include "test_support.h"
 
 namespace linksift {
@@ -27,7 +29,7 @@ struct ScanResult {
 template <typename NextSize>
 ScanResult Scan(std::string_view input, NextSize next_size) {
   StringSink sink;
-  LinkScanner scanner(sink);
+  TextScanner scanner(sink);
   for (std::size_t at = 0; at < input.size();) {
     const std::size_t size = std::min(next_size(), input.size() - at);
     scanner.Feed(input.substr(at, size));
@@ -40,12 +42,6 @@ ScanResult Scan(std::string_view input, NextSize next_size) {
 ScanResult ScanInBlocks(std::string_view input, std::size_t block) {
   return Scan(input, [block] { return block; });
 }
-
-struct StreamCase {
-  std::string name;
-  std::string input;
-  std::string output;
-};
 
 using LineRuleTest = KernelTest<StreamCase>;
 
@@ -62,49 +58,24 @@ TEST_P(LineRuleTest, GivesTheSameOutputForEveryBlockSize) {
   }
 }
 
-const StreamCase kStreamCases[] = {
-    {"Empty", "", ""},
-    {"NoLink", "plain\r\ntext\r\n", ""},
-    {"CrLf", "a http://a b\r\nnone\r\nhttp://c, d\r\n", "http://a\r\nhttp://c\r\n"},
-    {"LoneLf", "x http://a\nhttp://b.\n", "http://a\r\nhttp://b\r\n"},
-    {"LoneCr", "http://a\rhttp://b\r", "http://a\r\nhttp://b\r\n"},
-    {"LfCr", "http://a\n\rhttp://b\n\r", "http://a\r\nhttp://b\r\n"},
-    {"NoFinalLineEnd", "one\r\ntail http://z", "http://z\r\n"},
-    {"EmptyLinesGiveNothing", "\r\n\r\n\n\r\rhttp://a\r\n\r\n", "http://a\r\n"},
-    {"MarkBeforeLineEnd",
-     "http://a;\r\nhttp://b.\nhttp://c:", "http://a\r\nhttp://b\r\nhttp://c\r\n"},
-    {"OnlyFirstLinkOfALine", "http://a http://b\r\nhttp://c", "http://a\r\nhttp://c\r\n"},
-    {"SecondLinkAfterBlankSkipped", "http://a x\r\nhttp://b", "http://a\r\nhttp://b\r\n"},
-    {"PrefixSplitByLineEnd", "http:\r\n//a http\n://b", ""},
-    {"PrefixAfterFalseStarts", "ttp:// http:/ http//x HtTp://ok", "HtTp://ok\r\n"},
-    {"NestedPrefix", "hhttp://http://x\r\n", "http://http://x\r\n"},
-    {"PrefixOnly", "http://\r\nhttp://.", "http://\r\nhttp://\r\n"},
-    {"RawBytes", std::string("\x80 http://\x00\xff\xc3\xa9 \x01\r\n", 15),
-     std::string("http://\x00\xff\xc3\xa9\r\n", 13)},
-    {"TabsAndQuotesStayInLink", "\"http://a\tb\" x", "http://a\tb\"\r\n"},
-    // Long enough to cross the vector kernels' strides.
-    {"LongLines",
-     std::string(70, 'x') + " http://" + std::string(70, 'a') + " " + std::string(70, 'y') +
-         "\r\n" + std::string(33, 'z') + "http://b",
-     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\n"},
-    // Line ends past a vector's width from where a search starts, so that the
-    // vector loops, not only their scalar tails, meet CR, LF CR and CR LF.
-    {"CrEndsLongLinksAndLines",
-     "http://" + std::string(70, 'a') + "\rhttp://b " + std::string(70, 'x') + "\rhttp://c\r",
-     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
-    {"LfCrEndsLongLinksAndLines",
-     "http://" + std::string(70, 'a') + ".\n\rhttp://b " + std::string(70, 'x') +
-         "\n\rhttp://c\n\r",
-     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
-    {"CrLfEndsLongLinksAndLines",
-     "http://" + std::string(70, 'a') + ";\r\nhttp://b " + std::string(70, 'x') +
-         "\r\n" + std::string(70, 'y') + "\r\nhttp://c",
-     "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
-};
+// UTF-16 streams in both byte orders, and those that no text gives.
+std::vector<StreamCase> Utf16StreamCases() {
+  std::vector<StreamCase> cases = kUtf16ByteCases;
+  for (const Utf16Case& c : kUtf16Cases) {
+    cases.push_back(
+        {"LittleEndian" + c.name, Utf16Stream(c.text, ByteOrder::kLittleEndian), c.output});
+    cases.push_back({"BigEndian" + c.name, Utf16Stream(c.text, ByteOrder::kBigEndian), c.output});
+  }
+  return cases;
+}
 
 INSTANTIATE_TEST_SUITE_P(Stream, LineRuleTest,
                          testing::Combine(testing::ValuesIn(kSearchKernels),
                                           testing::ValuesIn(kStreamCases)),
+                         KernelCaseName());
+INSTANTIATE_TEST_SUITE_P(Utf16, LineRuleTest,
+                         testing::Combine(testing::ValuesIn(kSearchKernels),
+                                          testing::ValuesIn(Utf16StreamCases())),
                          KernelCaseName());
 
 // Tests that vary by kernel alone.
@@ -133,6 +104,16 @@ TEST_P(ScannerTest, StreamsALinkLongerThanAnyBlock) {
   ASSERT_EQ(got.count, 1u);
   EXPECT_EQ(got.output.size(), 7 + 5'000'000 + 2u);
   EXPECT_EQ(got.output.substr(got.output.size() - 3), "a\r\n");
+}
+
+// Converted piece by piece into the output, never held whole.
+TEST_P(ScannerTest, StreamsAUtf16LinkLongerThanAnyBlock) {
+  const std::string input =
+      Utf16Stream(u"x http://" + std::u16string(300'000, u'я') + u".", ByteOrder::kBigEndian);
+  const ScanResult got = ScanInBlocks(input, 4095);
+  ASSERT_EQ(got.count, 1u);
+  EXPECT_EQ(got.output.size(), 7 + 2 * 300'000 + 2u);
+  EXPECT_EQ(got.output.substr(got.output.size() - 4), "я\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, ScannerTest,

@@ -2,6 +2,10 @@
 // a cancel.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -9,6 +13,7 @@
 #include <string>
 
 #include "extract.h"
+#include "stream_cases.h"
 #include "test_support.h"
 
 namespace linksift {
@@ -66,6 +71,23 @@ TEST_F(PipeInputTest, WaitsForTheFirstWriterAndReadsToTheEnd) {
   EXPECT_EQ(run.get(), 2u);
   EXPECT_EQ(ReadFile(output_), "http://x\r\nhttp://y\r\n");
 }
+
+#ifndef _WIN32
+// Written and read a byte at a time: the mark and every code unit arrive split.
+TEST_F(PipeInputTest, ReadsUtf16FedAByteAtATime) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const std::string text =
+      Utf16Stream(u"a http://пример.рф/\U0001F600, b\r\nhttp://x", ByteOrder::kLittleEndian);
+  for (const char byte : text) ASSERT_EQ(::write(ends[1], &byte, 1), 1);
+  ::close(ends[1]);
+  RunOptions options;
+  options.block_size = 1;
+  EXPECT_EQ(ExtractLinksFromFile("/dev/fd/" + std::to_string(ends[0]), output_, options), 2u);
+  ::close(ends[0]);
+  EXPECT_EQ(ReadFile(output_), "http://пример.рф/\U0001F600\r\nhttp://x\r\n");
+}
+#endif
 
 }  // namespace
 }  // namespace linksift

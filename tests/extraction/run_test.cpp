@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "extract.h"
+#include "stream_cases.h"
 #include "test_support.h"
 
 namespace linksift {
@@ -54,7 +55,16 @@ INSTANTIATE_TEST_SUITE_P(
                     // A link longer than the output buffer, after links still buffered.
                     RunCase{"ShortLinkThenOneOf70KB",
                             "http://a\r\nx http://" + std::string(70'000, 'b') + "\r\n",
-                            "http://a\r\nhttp://" + std::string(70'000, 'b') + "\r\n", 2}),
+                            "http://a\r\nhttp://" + std::string(70'000, 'b') + "\r\n", 2},
+                    RunCase{"Utf16BigEndian",
+                            Utf16Stream(u"a http://пример.рф, b\r\nnone\rhttp://x\n",
+                                        ByteOrder::kBigEndian),
+                            "http://пример.рф\r\nhttp://x\r\n", 2},
+                    // A link across the first page, where a mapped window may end.
+                    RunCase{"Utf16LittleEndianAcrossAPage",
+                            Utf16Stream(std::u16string(2044, u'я') + u" http://пример/путь\r\n",
+                                        ByteOrder::kLittleEndian),
+                            "http://пример/путь\r\n", 1}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(RunTest, MatchesTheLineByLineRuleOnALargeRandomFile) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real program as a desktop starts it, in a private X server: with a FILE
 # on its command line (as "Open with" does), from a folder whose name is not
-# UTF-8, from a folder the user cannot write to (as root only: the program is
-# run as nobody), and with urls.txt a FIFO that nobody reads (Esc ends the
+# UTF-8, on a FILE saved as UTF-16, from a folder the user cannot write to (as
+# root only: the program is run as nobody), and with urls.txt a FIFO that nobody reads (Esc ends the
 # run, closing ends the program) or whose reader leaves (an error box, not a
 # dead program), or a link to one of the program's own descriptors (an error
 # box), and after "--" a name Qt would take for an option. Screenshots go to
@@ -60,6 +60,19 @@ cmp "$work/expected" "$odd/urls.txt" || fail "urls.txt holds other bytes"
 capture_stable "$window" "$shots/odd-folder.png" || fail "the window never settled"
 close_and_time
 echo "odd folder: closed in $took ms"
+
+# 1b. A FILE saved as UTF-16LE with its mark, as Windows saves "Unicode" text:
+# its links, in UTF-8.
+{ printf '\xFF\xFE'; printf 'Ссылка: http://пример.рф/путь, дальше\r\nnone\r\n' | iconv -t UTF-16LE; } \
+  >"$work/unicode.txt"
+copy_into "$work/unicode"
+start "$work/unicode" -- "$work/unicode.txt"
+wait_until test -f "$work/unicode/urls.txt" || fail "no urls.txt from the UTF-16 file"
+[ "$(cat "$work/unicode/urls.txt")" = $'http://пример.рф/путь\r' ] ||
+  fail "urls.txt from the UTF-16 file holds $(od -c "$work/unicode/urls.txt")"
+capture_stable "$window" "$shots/utf16.png" || fail "the window never settled"
+close_and_time
+echo "UTF-16 file: its link in UTF-8"
 
 # 2. A program folder the user cannot write to: root owns it, nobody runs it.
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then

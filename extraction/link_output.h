@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace linksift {
+
+// Receives a scanner's output, the links each followed by CR LF, in large
+// pieces that need not end where a link does.
+class LinkSink {
+ public:
+  virtual ~LinkSink() = default;
+  virtual void Write(std::string_view bytes) = 0;
+};
+
+// Gathers a scanner's output into large writes to its sink.
+class LinkOutput {
+ public:
+  static constexpr std::size_t kCapacity = 64 * 1024;
+
+  explicit LinkOutput(LinkSink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
+
+  // A piece longer than the buffer streams through.
+  void Write(const char* data, std::size_t size) {
+    if (size > kCapacity - used_) {
+      Flush();
+      if (size >= kCapacity) return sink_.Write(std::string_view(data, size));
+    }
+    std::memcpy(buffer_.get() + used_, data, size);
+    used_ += size;
+  }
+
+  // Room for `size` bytes (at most kCapacity) to write in place, then Commit().
+  char* Reserve(std::size_t size) {
+    if (size > kCapacity - used_) Flush();
+    return buffer_.get() + used_;
+  }
+  void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+
+  void Flush() {
+    if (used_ != 0) sink_.Write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+  }
+
+ private:
+  LinkSink& sink_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace linksift

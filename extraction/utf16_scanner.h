@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "link_output.h"
+#include "link_rule.h"
+#include "unit_search.h"
+
+namespace linksift {
+
+// LinkScanner's rule for UTF-16 text in one byte order (the mark already
+// read): lines end at U+000D, U+000A or both, and each line's first link is
+// written in UTF-8. Blocks may split a code unit or a surrogate pair. An
+// unpaired surrogate, and a lone byte at the end of the stream, read as
+// U+FFFD. Only the links are converted; the rest is searched as it is.
+class Utf16LinkScanner {
+ public:
+  Utf16LinkScanner(LinkSink& sink, ByteOrder order) : order_(order), out_(sink) {}
+
+  void Feed(std::string_view block);
+  // Ends the last line of the stream and writes out what is buffered.
+  void Finish();
+
+  LinkCount count() const { return count_; }
+
+ private:
+  enum class State { kSearching, kInLink, kSkippingLine };
+  // Enough units of history for a prefix that straddles blocks.
+  static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
+  // Units of a link converted between checks for room in the output.
+  static constexpr std::size_t kChunk = 4096;
+
+  // The methods below take whole code units: byte pointers an even distance apart.
+  void FeedUnits(const char* begin, const char* end);
+  const char* ScanSeam(const char* begin, const char* end);
+  const char* Search(const char* pos, const char* begin, const char* end);
+  const char* ContinueLink(const char* pos, const char* end);
+  const char* SkipLine(const char* pos, const char* end);
+  bool IsSchemeBefore(const char* separator) const;
+  void AppendToLink(const char* begin, const char* end);
+  void AppendUnits(const char16_t* units, std::size_t count);
+  void CloseLink();
+  char* Put(char* out, char16_t unit);
+  void RememberTail(const char* begin, const char* end);
+
+  const ByteOrder order_;
+  LinkOutput out_;
+  State state_ = State::kSearching;
+  LinkCount count_ = 0;
+  // The link's last unit is held back until the link ends: it may be a mark to drop.
+  char16_t held_ = 0;
+  bool holding_ = false;
+  // A high surrogate written to the link, waiting for its low half; 0 for none.
+  char16_t high_ = 0;
+  // The last units fed, oldest first; a line end stands in before the stream starts.
+  char16_t tail_[kTail] = {u'\n', u'\n', u'\n', u'\n', u'\n', u'\n'};
+  // The first byte of a unit that the next block completes.
+  char odd_byte_ = 0;
+  bool has_odd_byte_ = false;
+};
+
+}  // namespace linksift
