@@ -121,7 +121,7 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
     fs::path parent = name.has_parent_path() ? name.parent_path() : fs::path(".");
     if (leaf.empty() || leaf == "." || leaf == "..") {
       parent = name;
-      leaf = ".";
+      leaf.assign(1, '.');  // not = ".": GCC 12 at -O2 warns of a false overlap
     }
     Handle folder(::openat(base.valid() ? base.get() : AT_FDCWD, parent.c_str(),
                            O_PATH | O_DIRECTORY | O_CLOEXEC));
