@@ -7,11 +7,8 @@ set -euo pipefail
 
 driver="$(realpath "$1")"
 here="$(cd "$(dirname "$0")" && pwd)"
-python=/usr/bin/python3
-skip() { echo "skip: $*"; exit 77; }
-[ -e /dev/fuse ] || skip "no /dev/fuse"
-command -v fusermount >/dev/null || skip "no fusermount (Debian package fuse)"
-"$python" -c 'import fusepy' 2>/dev/null || skip "no fusepy (Debian package python3-fusepy)"
+# shellcheck source=fuse_checks.sh
+. "$here/fuse_checks.sh"
 
 work="$(mktemp -d)"
 mounted=""

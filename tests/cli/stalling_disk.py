@@ -1,0 +1,144 @@
+#!/usr/bin/python3
+"""Two file systems for a run stalled on a network mount:
+
+stalling_disk.py gate MOUNTPOINT TAKEN RELEASE
+  in.txt, lines of links, and gate, whose read touches TAKEN and waits until
+  RELEASE exists. One thread serves them, so while a read of gate waits every
+  later request to this mount waits in the kernel's queue, as behind a server
+  that stopped answering.
+stalling_disk.py folder MOUNTPOINT CREATING GO
+  a folder kept in memory, without O_TMPFILE, so a run names its temporary;
+  making a hidden file (the run's temporary) touches CREATING and waits until
+  GO exists, which lets the gate be taken before the run reads on.
+Each runs in the foreground until unmounted (fusermount -u MOUNTPOINT).
+"""
+import errno
+import os
+import stat
+import sys
+import threading
+import time
+
+from fusepy import FUSE, FuseOSError, Operations
+
+LINE = b"see http://example.org/path, more\r\n"
+TIMES = {"st_atime": 0, "st_mtime": 0, "st_ctime": 0}
+
+
+class Gate(Operations):
+    def __init__(self, taken, release):
+        self.taken_flag = taken
+        self.release_flag = release
+        self.text = LINE * 1000
+
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return dict(TIMES, st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
+        if path == "/in.txt":
+            return dict(TIMES, st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=len(self.text))
+        if path == "/gate":
+            return dict(TIMES, st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=1)
+        raise FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        return [".", "..", "in.txt", "gate"]
+
+    def open(self, path, flags):
+        return 0
+
+    # As a network mount asks nothing of its server when a file only read is
+    # closed: the kernel stops sending flushes, so a process that holds one
+    # of these files can end while the gate is held.
+    def flush(self, path, fh):
+        raise FuseOSError(errno.ENOSYS)
+
+    def read(self, path, size, offset, fh):
+        if path == "/gate":
+            open(self.taken_flag, "w").close()
+            while not os.path.exists(self.release_flag):
+                time.sleep(0.05)
+            return b""
+        return self.text[offset:offset + size]
+
+
+class Folder(Operations):
+    def __init__(self, creating, go):
+        self.creating_flag = creating
+        self.go_flag = go
+        self.files = {}  # name -> [mode, bytearray]
+        self.guard = threading.Lock()
+
+    def _file(self, path):
+        name = path[1:]
+        if name not in self.files:
+            raise FuseOSError(errno.ENOENT)
+        return self.files[name]
+
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return dict(TIMES, st_mode=stat.S_IFDIR | 0o777, st_nlink=2)
+        with self.guard:
+            mode, content = self._file(path)
+            return dict(TIMES, st_mode=stat.S_IFREG | mode, st_nlink=1, st_size=len(content))
+
+    def readdir(self, path, fh):
+        with self.guard:
+            return [".", ".."] + list(self.files)
+
+    def open(self, path, flags):
+        with self.guard:
+            self._file(path)
+        return 0
+
+    def create(self, path, mode, fi=None):
+        if path.startswith("/."):
+            open(self.creating_flag, "w").close()
+            while not os.path.exists(self.go_flag):
+                time.sleep(0.05)
+        with self.guard:
+            self.files[path[1:]] = [mode & 0o7777, bytearray()]
+        return 0
+
+    def read(self, path, size, offset, fh):
+        with self.guard:
+            return bytes(self._file(path)[1][offset:offset + size])
+
+    def write(self, path, data, offset, fh):
+        with self.guard:
+            self._file(path)[1][offset:offset + len(data)] = data
+        return len(data)
+
+    def truncate(self, path, length, fh=None):
+        with self.guard:
+            del self._file(path)[1][length:]
+
+    def unlink(self, path):
+        with self.guard:
+            self._file(path)
+            del self.files[path[1:]]
+
+    def rename(self, old, new):
+        with self.guard:
+            self.files[new[1:]] = self._file(old)
+            del self.files[old[1:]]
+
+    def chmod(self, path, mode):
+        with self.guard:
+            self._file(path)[0] = mode & 0o7777
+
+    def chown(self, path, uid, gid):
+        pass
+
+    def utimens(self, path, times=None):
+        pass
+
+
+if __name__ == "__main__":
+    kind, mountpoint = sys.argv[1], sys.argv[2]
+    if kind == "gate":
+        # Every read reaches the server, and attributes once known stay known:
+        # only reads wait behind the gate.
+        FUSE(Gate(sys.argv[3], sys.argv[4]), mountpoint, foreground=True, nothreads=True,
+             ro=True, direct_io=True, attr_timeout=3600, entry_timeout=3600)
+    else:
+        FUSE(Folder(sys.argv[3], sys.argv[4]), mountpoint, foreground=True)
