@@ -36,29 +36,12 @@ bool IsPrefixAt(const char* p) {
 }  // namespace
 
 void LinkScanner::Feed(std::string_view block) {
-  const char* const begin = block.data();
-  const char* const end = begin + block.size();
-  const char* pos = begin;
-  if (state_ == State::kSearching) pos = ScanSeam(begin, end);
-  while (pos < end) {
-    switch (state_) {
-      case State::kSearching:
-        pos = Search(pos, begin, end);
-        break;
-      case State::kInLink:
-        pos = ContinueLink(pos, end);
-        break;
-      case State::kSkippingLine:
-        pos = SkipLine(pos, end);
-        break;
-    }
-  }
-  RememberTail(begin, end);
+  ScanStretch(*this, block.data(), block.data() + block.size());
 }
 
 void LinkScanner::Finish() {
-  if (state_ == State::kInLink) CloseLink();
-  state_ = State::kSearching;
+  if (state_ == LinkState::kInLink) CloseLink();
+  state_ = LinkState::kSearching;
   out_.Flush();
 }
 
@@ -73,7 +56,7 @@ const char* LinkScanner::ScanSeam(const char* begin, const char* end) {
   for (std::size_t last = 0; last < fresh; ++last) {
     const char* start = window + last;
     if (!IsPrefixAt(start)) continue;
-    state_ = State::kInLink;
+    state_ = LinkState::kInLink;
     AppendToLink(start, start + kLinkPrefix.size());
     return begin + last + 1;
   }
@@ -87,7 +70,7 @@ const char* LinkScanner::Search(const char* pos, const char* begin, const char* 
     const char* separator = FindSchemeSeparator(from, end);
     if (separator == end) break;
     if (IsSchemeBefore(separator)) {
-      state_ = State::kInLink;
+      state_ = LinkState::kInLink;
       return separator - kLinkScheme.size();
     }
     from = separator + 1;
@@ -100,14 +83,14 @@ const char* LinkScanner::ContinueLink(const char* pos, const char* end) {
   AppendToLink(pos, stop);
   if (stop == end) return end;
   CloseLink();
-  state_ = *stop == ' ' ? State::kSkippingLine : State::kSearching;
+  state_ = *stop == ' ' ? LinkState::kSkippingLine : LinkState::kSearching;
   return stop + 1;
 }
 
 const char* LinkScanner::SkipLine(const char* pos, const char* end) {
   const char* line_end = FindLineEnd(pos, end);
   if (line_end == end) return end;
-  state_ = State::kSearching;
+  state_ = LinkState::kSearching;
   return line_end + 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include "link_output.h"
 #include "link_rule.h"
+#include "link_states.h"
 
 namespace linksift {
 
@@ -22,7 +23,8 @@ class LinkScanner {
   LinkCount count() const { return count_; }
 
  private:
-  enum class State { kSearching, kInLink, kSkippingLine };
+  template <typename Scanner>
+  friend void ScanStretch(Scanner&, const char*, const char*);
   // Enough bytes of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
 
@@ -35,7 +37,7 @@ class LinkScanner {
   void RememberTail(const char* begin, const char* end);
 
   LinkOutput out_;
-  State state_ = State::kSearching;
+  LinkState state_ = LinkState::kSearching;
   LinkCount count_ = 0;
   // The link's last byte is held back until the link ends: it may be a mark to drop.
   char held_ = 0;

@@ -65,13 +65,13 @@ void Utf16LinkScanner::Feed(std::string_view block) {
   if (has_odd_byte_ && begin < end) {
     const char unit[2] = {odd_byte_, *begin++};
     has_odd_byte_ = false;
-    FeedUnits(unit, unit + 2);
+    ScanStretch(*this, unit, unit + 2);
   }
   if ((end - begin) % 2 != 0) {
     odd_byte_ = *--end;
     has_odd_byte_ = true;
   }
-  if (begin < end) FeedUnits(begin, end);
+  if (begin < end) ScanStretch(*this, begin, end);
 }
 
 void Utf16LinkScanner::Finish() {
@@ -81,30 +81,11 @@ void Utf16LinkScanner::Finish() {
         static_cast<char>(order_ == ByteOrder::kLittleEndian ? 0xFD : 0xFF),
         static_cast<char>(order_ == ByteOrder::kLittleEndian ? 0xFF : 0xFD)};
     has_odd_byte_ = false;
-    FeedUnits(replacement, replacement + 2);
+    ScanStretch(*this, replacement, replacement + 2);
   }
-  if (state_ == State::kInLink) CloseLink();
-  state_ = State::kSearching;
+  if (state_ == LinkState::kInLink) CloseLink();
+  state_ = LinkState::kSearching;
   out_.Flush();
-}
-
-void Utf16LinkScanner::FeedUnits(const char* begin, const char* end) {
-  const char* pos = begin;
-  if (state_ == State::kSearching) pos = ScanSeam(begin, end);
-  while (pos < end) {
-    switch (state_) {
-      case State::kSearching:
-        pos = Search(pos, begin, end);
-        break;
-      case State::kInLink:
-        pos = ContinueLink(pos, end);
-        break;
-      case State::kSkippingLine:
-        pos = SkipLine(pos, end);
-        break;
-    }
-  }
-  RememberTail(begin, end);
 }
 
 // Looks for a prefix that ends in the first units of this stretch and starts
@@ -117,7 +98,7 @@ const char* Utf16LinkScanner::ScanSeam(const char* begin, const char* end) {
   for (std::size_t i = 0; i < fresh; ++i) window[kTail + i] = UnitAt(order_, begin + 2 * i);
   for (std::size_t last = 0; last < fresh; ++last) {
     if (!IsPrefix(window + last)) continue;
-    state_ = State::kInLink;
+    state_ = LinkState::kInLink;
     AppendUnits(window + last, kLinkPrefix.size());
     return begin + 2 * (last + 1);
   }
@@ -131,7 +112,7 @@ const char* Utf16LinkScanner::Search(const char* pos, const char* begin, const c
     const char* separator = FindSchemeSeparator16(order_, from, end);
     if (separator == end) break;
     if (IsSchemeBefore(separator)) {
-      state_ = State::kInLink;
+      state_ = LinkState::kInLink;
       return separator - 2 * kLinkScheme.size();
     }
     from = separator + 2;
@@ -151,14 +132,14 @@ const char* Utf16LinkScanner::ContinueLink(const char* pos, const char* end) {
   AppendToLink(pos, stop);
   if (stop == end) return end;
   CloseLink();
-  state_ = UnitAt(order_, stop) == u' ' ? State::kSkippingLine : State::kSearching;
+  state_ = UnitAt(order_, stop) == u' ' ? LinkState::kSkippingLine : LinkState::kSearching;
   return stop + 2;
 }
 
 const char* Utf16LinkScanner::SkipLine(const char* pos, const char* end) {
   const char* line_end = FindLineEnd16(order_, pos, end);
   if (line_end == end) return end;
-  state_ = State::kSearching;
+  state_ = LinkState::kSearching;
   return line_end + 2;
 }
 

@@ -5,6 +5,7 @@
 
 #include "link_output.h"
 #include "link_rule.h"
+#include "link_states.h"
 #include "unit_search.h"
 
 namespace linksift {
@@ -25,14 +26,14 @@ class Utf16LinkScanner {
   LinkCount count() const { return count_; }
 
  private:
-  enum class State { kSearching, kInLink, kSkippingLine };
+  template <typename Scanner>
+  friend void ScanStretch(Scanner&, const char*, const char*);
   // Enough units of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
   // Units of a link converted between checks for room in the output.
   static constexpr std::size_t kChunk = 4096;
 
   // The methods below take whole code units: byte pointers an even distance apart.
-  void FeedUnits(const char* begin, const char* end);
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
   const char* ContinueLink(const char* pos, const char* end);
@@ -46,7 +47,7 @@ class Utf16LinkScanner {
 
   const ByteOrder order_;
   LinkOutput out_;
-  State state_ = State::kSearching;
+  LinkState state_ = LinkState::kSearching;
   LinkCount count_ = 0;
   // The link's last unit is held back until the link ends: it may be a mark to drop.
   char16_t held_ = 0;
