@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 #include <QTextBoundaryFinder>
-#include <algorithm>
 
 #include "layout.h"
 #include "texts.h"
@@ -111,35 +110,19 @@ MessageLabel::MessageLabel(QWidget* parent) : QLabel(parent) {
   connect(this, &QLabel::linkActivated, this, [this] { FollowLink(); });
 }
 
-void MessageLabel::SetText(const std::string& text) {
-  link_.reset();
-  Show(text);
-}
-
-void MessageLabel::SetTextWithLink(const std::string& text, TextSpan link) {
-  link_ = link;
-  Show(text);
-}
-
-void MessageLabel::FollowLink() const {
-  if (link_ && actions_.show_in_folder) actions_.show_in_folder();
-}
-
 void MessageLabel::Refresh() {
   // Markup only for a link: any other text stays plain, '<' and all.
-  setTextFormat(link_ ? Qt::RichText : Qt::PlainText);
-  setTextInteractionFlags(link_ ? kSelectable | Qt::LinksAccessibleByMouse : kSelectable);
+  setTextFormat(HasLink() ? Qt::RichText : Qt::PlainText);
+  setTextInteractionFlags(HasLink() ? kSelectable | Qt::LinksAccessibleByMouse : kSelectable);
   setFocusPolicy(Qt::StrongFocus);  // which the flags reset: Tab reaches the label
-  setText(link_ ? LinkedHtml() : DisplayText(text_));
+  setText(HasLink() ? LinkedHtml() : DisplayText(Text(), fontMetrics()));
 }
 
-void MessageLabel::Show(const std::string& text) {
-  text_ = text;
-  if (fitted_font_) setFont(*fitted_font_);
+void MessageLabel::Show() {
   ShrinkToFit();
   Refresh();
   // Screen readers hear the real text, not its break points.
-  setAccessibleDescription(Plain(text));
+  setAccessibleDescription(Plain(Text()));
   QAccessibleEvent changed(this, QAccessible::NameChanged);
   QAccessible::updateAccessibility(&changed);
   QAccessibleEvent alert(this, QAccessible::Alert);
@@ -157,12 +140,10 @@ QString MessageLabel::SelectedPlainText() const {
 void MessageLabel::ShrinkToFit() {
   // A result longer than the label was sized for: smaller letters, but
   // readable ones; a text longer still scrolls (see Form1).
-  QFont font = this->font();
-  const int smallest = fitted_font_ ? fitted_font_->pixelSize() * kLabel1ShrinkPercent / 100 : 1;
-  for (int size = font.pixelSize() - 1; size >= smallest && !Fits(text_); --size) {
-    font.setPixelSize(size);
-    setFont(font);
-  }
+  if (!fitted_font_) return;
+  QFont font = *fitted_font_;
+  font.setPixelSize(ShrunkSize(Text(), Box(), fitted_font_->pixelSize(), MeasureWith(font)));
+  setFont(font);
 }
 
 // The break points are for drawing only: what is copied is the real text.
@@ -171,7 +152,7 @@ void MessageLabel::keyPressEvent(QKeyEvent* event) {
     QGuiApplication::clipboard()->setText(SelectedPlainText());
     return;
   }
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && link_) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && HasLink()) {
     FollowLink();
     return;
   }
@@ -193,11 +174,11 @@ void MessageLabel::contextMenuEvent(QContextMenuEvent* event) {
   connect(copy, &QAction::triggered, this,
           [this] { QGuiApplication::clipboard()->setText(SelectedPlainText()); });
   QAction* open = menu.addAction(QString::fromUtf8(kOpenOutputText));
-  open->setEnabled(link_ && actions_.open);
-  connect(open, &QAction::triggered, this, [this] { actions_.open(); });
+  open->setEnabled(HasLink());
+  connect(open, &QAction::triggered, this, [this] { OpenLinkedFile(); });
   QAction* show = menu.addAction(QString::fromUtf8(kShowInFolderText));
-  show->setEnabled(link_ && actions_.show_in_folder);
-  connect(show, &QAction::triggered, this, [this] { actions_.show_in_folder(); });
+  show->setEnabled(HasLink());
+  connect(show, &QAction::triggered, this, [this] { FollowLink(); });
   menu.exec(event->globalPos());
 }
 
@@ -222,26 +203,30 @@ void MessageLabel::paintEvent(QPaintEvent* event) {
   style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
-bool MessageLabel::Fits(const std::string& text) const {
-  // Against the place it was fitted to: the label itself grows with its text.
+TextExtent MessageLabel::Box() const {
+  // The place it was fitted to: the label itself grows with its text.
   const QRect area = fitted_area_.isEmpty() ? contentsRect() : fitted_area_;
-  const QRect needed =
-      fontMetrics().boundingRect(area, Qt::TextWordWrap | alignment(), DisplayText(text));
-  return needed.width() <= area.width() && needed.height() <= area.height();
+  return {area.width(), area.height()};
+}
+
+MeasureText MessageLabel::MeasureWith(QFont font) const {
+  return [this, font](const std::string& text, int size) mutable {
+    font.setPixelSize(size);
+    const QFontMetrics metrics(font);
+    const TextExtent box = Box();
+    const QRect needed = metrics.boundingRect(QRect(0, 0, box.width, box.height),
+                                              Qt::TextWordWrap | alignment(),
+                                              DisplayText(text, metrics));
+    return TextExtent{needed.width(), needed.height()};
+  };
 }
 
 void MessageLabel::FitFont(std::initializer_list<std::string> texts, int largest, int smallest) {
+  fitted_area_ = contentsRect();
   QFont font = this->font();
   font.setStretch(QFont::Condensed);
-  for (int size = largest; size >= smallest; --size) {
-    font.setPixelSize(size);
-    setFont(font);
-    if (std::all_of(texts.begin(), texts.end(), [this](const auto& t) { return Fits(t); })) {
-      break;
-    }
-  }
+  font.setPixelSize(LargestFittingSize(texts, Box(), largest, smallest, MeasureWith(font)));
   fitted_font_ = font;
-  fitted_area_ = contentsRect();
   ShrinkToFit();
   Refresh();
 }
@@ -264,18 +249,20 @@ QString MessageLabel::Plain(const std::string& text) {
   return shown;
 }
 
-QString MessageLabel::DisplayText(const std::string& text) const {
-  return BreakWideWords(Plain(text), fontMetrics(), contentsRect().width());
+QString MessageLabel::DisplayText(const std::string& text, const QFontMetrics& metrics) const {
+  return BreakWideWords(Plain(text), metrics, contentsRect().width());
 }
 
 QString MessageLabel::LinkedHtml() const {
-  const std::string before = text_.substr(0, link_->start);
-  const std::string link = text_.substr(link_->start, link_->length);
-  const std::string after = text_.substr(link_->start + link_->length);
+  const std::string text = Text();
+  const std::string before = text.substr(0, Link()->start);
+  const std::string link = text.substr(Link()->start, Link()->length);
+  const std::string after = text.substr(Link()->start + Link()->length);
+  const QFontMetrics metrics = fontMetrics();
   // pre-wrap keeps blanks as they are and still wraps.
-  return QStringLiteral("<span style=\"white-space:pre-wrap\">") + Html(DisplayText(before)) +
-         QStringLiteral("<a href=\"urls.txt\">") + Html(DisplayText(link)) +
-         QStringLiteral("</a>") + Html(DisplayText(after)) + QStringLiteral("</span>");
+  return QStringLiteral("<span style=\"white-space:pre-wrap\">") + Html(DisplayText(before, metrics)) +
+         QStringLiteral("<a href=\"urls.txt\">") + Html(DisplayText(link, metrics)) +
+         QStringLiteral("</a>") + Html(DisplayText(after, metrics)) + QStringLiteral("</span>");
 }
 
 }  // namespace linksift

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QString>
-#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
 
+#include "font_fit.h"
 #include "text_label.h"
 
 namespace linksift {
@@ -19,22 +20,10 @@ namespace linksift {
 // and the label's accessible description. A result's path shows as a link:
 // a click on it, or Enter while the label has the focus, follows it, and
 // screen readers meet the label as a link then.
-class MessageLabel final : public QLabel, public TextLabel {
+class MessageLabel final : public QLabel, public LinkedLabel {
  public:
   explicit MessageLabel(QWidget* parent = nullptr);
 
-  std::string Text() const override { return text_; }
-  void SetText(const std::string& text) override;
-  void SetTextWithLink(const std::string& text, TextSpan link) override;
-
-  // What the link and the menu's two commands after "Копировать" do; both
-  // only while a link shows.
-  void SetLinkActions(LinkActions actions) { actions_ = std::move(actions); }
-  bool HasLink() const { return link_.has_value(); }
-  void FollowLink() const;
-
-  // Whether `text` would show in full inside the label with its current font.
-  bool Fits(const std::string& text) const;
   // Picks the largest pixel size, from `largest` down to `smallest`, at which
   // every one of `texts` fits; condensed letters where the system has them.
   void FitFont(std::initializer_list<std::string> texts, int largest, int smallest);
@@ -52,16 +41,15 @@ class MessageLabel final : public QLabel, public TextLabel {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  void Show() override;
   static QString Plain(const std::string& text);
-  QString DisplayText(const std::string& text) const;
+  QString DisplayText(const std::string& text, const QFontMetrics& metrics) const;
   QString LinkedHtml() const;
-  void Show(const std::string& text);
+  TextExtent Box() const;
+  MeasureText MeasureWith(QFont font) const;
   void Refresh();
   void ShrinkToFit();
 
-  std::string text_;
-  std::optional<TextSpan> link_;
-  LinkActions actions_;
   // What FitFont chose; each text starts from it.
   std::optional<QFont> fitted_font_;
   QRect fitted_area_;

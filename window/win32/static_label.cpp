@@ -49,42 +49,49 @@ StaticLabel::~StaticLabel() {
   if (shrunk_font_ != nullptr) ::DeleteObject(shrunk_font_);
 }
 
-void StaticLabel::SetText(const std::string& text) {
-  link_.reset();
-  Show(text);
-}
-
-void StaticLabel::SetTextWithLink(const std::string& text, TextSpan link) {
-  const int start = Utf16Length(text.substr(0, link.start));
-  link_.emplace(start, start + Utf16Length(text.substr(link.start, link.length)));
-  Show(text);
-}
-
-void StaticLabel::FollowLink() const {
-  if (link_ && actions_.show_in_folder) actions_.show_in_folder();
-}
-
-void StaticLabel::Show(const std::string& text) {
-  text_ = text;
+void StaticLabel::Show() {
+  const std::string text = Text();
+  link_characters_.reset();
+  if (const std::optional<TextSpan>& link = Link()) {
+    const int start = Utf16Length(text.substr(0, link->start));
+    link_characters_.emplace(start, start + Utf16Length(text.substr(link->start, link->length)));
+  }
   UseFontFor(text);
   ::SetWindowTextW(control_, Shown(text).c_str());
   ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control_, OBJID_CLIENT, CHILDID_SELF);
   ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, control_, OBJID_CLIENT, CHILDID_SELF);
 }
 
-bool StaticLabel::Fits(const std::string& text, HFONT font) const {
+TextExtent StaticLabel::Box() const {
   RECT area = {};
   ::GetClientRect(control_, &area);
+  return {area.right - area.left, area.bottom - area.top};
+}
+
+TextExtent StaticLabel::Needed(const std::string& text, HFONT font) const {
+  const TextExtent box = Box();
+  RECT needed = {0, 0, box.width, box.height};
   const HDC dc = ::GetDC(control_);
   const HGDIOBJ previous = ::SelectObject(dc, font);
-  RECT needed = area;
   const std::wstring shown = Shown(text);
   ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &needed,
               kLabelDrawFlags | DT_CALCRECT);
   ::SelectObject(dc, previous);
   ::ReleaseDC(control_, dc);
-  return needed.right - needed.left <= area.right - area.left &&
-         needed.bottom - needed.top <= area.bottom - area.top;
+  return {needed.right - needed.left, needed.bottom - needed.top};
+}
+
+MeasureText StaticLabel::Measurer() const {
+  return [this](const std::string& text, int size) {
+    const HFONT font = MakeFont(size);
+    const TextExtent needed = Needed(text, font);
+    ::DeleteObject(font);
+    return needed;
+  };
+}
+
+bool StaticLabel::Fits(const std::string& text, HFONT font) const {
+  return FitsIn(Needed(text, font), Box());
 }
 
 HFONT StaticLabel::MakeFont(int size) const {
@@ -98,31 +105,20 @@ void StaticLabel::FitFont(const LOGFONTW& face, UINT dpi, int largest, int small
                           std::initializer_list<std::string> texts) {
   face_ = face;
   dpi_ = dpi;
-  HFONT font = nullptr;
-  for (fitted_size_ = largest; fitted_size_ >= smallest; --fitted_size_) {
-    if (font != nullptr) ::DeleteObject(font);
-    font = MakeFont(fitted_size_);
-    if (std::all_of(texts.begin(), texts.end(),
-                    [&](const std::string& text) { return Fits(text, font); })) {
-      break;
-    }
-  }
-  fitted_size_ = std::max(fitted_size_, smallest);
+  ShowScrollBar(false);  // measured against the whole label
+  fitted_size_ = LargestFittingSize(texts, Box(), largest, smallest, Measurer());
+  const HFONT font = MakeFont(fitted_size_);
   SetFont(font);
   if (fitted_font_ != nullptr) ::DeleteObject(fitted_font_);
   fitted_font_ = font;
-  UseFontFor(text_);
+  UseFontFor(Text());
 }
 
 void StaticLabel::UseFontFor(const std::string& text) {
   if (fitted_font_ == nullptr) return;  // not sized yet
   ShowScrollBar(false);                 // measured against the whole label
-  HFONT font = fitted_font_;
-  const int smallest = std::max(1, fitted_size_ * kLabel1ShrinkPercent / 100);
-  for (int size = fitted_size_ - 1; size >= smallest && !Fits(text, font); --size) {
-    if (font != fitted_font_) ::DeleteObject(font);
-    font = MakeFont(size);
-  }
+  const int size = ShrunkSize(text, Box(), fitted_size_, Measurer());
+  const HFONT font = size == fitted_size_ ? fitted_font_ : MakeFont(size);
   SetFont(font);
   if (shrunk_font_ != nullptr) ::DeleteObject(shrunk_font_);
   shrunk_font_ = font == fitted_font_ ? nullptr : font;
@@ -195,11 +191,11 @@ LRESULT CALLBACK StaticLabel::Subclass(HWND control, UINT message, WPARAM wparam
 }
 
 bool StaticLabel::LinkAt(LPARAM client_point) const {
-  if (!link_) return false;
+  if (!link_characters_) return false;
   const LRESULT found = ::SendMessageW(control_, EM_CHARFROMPOS, 0, client_point);
   // Past the end of the text, the control names the end, outside the link.
   const int character = LOWORD(found);
-  return character >= link_->first && character < link_->second;
+  return character >= link_characters_->first && character < link_characters_->second;
 }
 
 void StaticLabel::ShowMenu(LPARAM screen_point) {
@@ -213,7 +209,7 @@ void StaticLabel::ShowMenu(LPARAM screen_point) {
   ::SendMessageW(control_, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
                  reinterpret_cast<LPARAM>(&to));
   const HMENU menu = ::CreatePopupMenu();
-  const UINT linked = link_ ? MF_ENABLED : MF_GRAYED;
+  const UINT linked = HasLink() ? MF_ENABLED : MF_GRAYED;
   ::AppendMenuW(menu, MF_STRING | (from != to ? MF_ENABLED : MF_GRAYED), kMenuCopy,
                 Widen(kCopyText).c_str());
   ::AppendMenuW(menu, MF_STRING | linked, kMenuOpen, Widen(kOpenOutputText).c_str());
@@ -223,8 +219,8 @@ void StaticLabel::ShowMenu(LPARAM screen_point) {
                                          point.x, point.y, 0, control_, nullptr));
   ::DestroyMenu(menu);
   if (chosen == kMenuCopy) ::SendMessageW(control_, WM_COPY, 0, 0);
-  if (chosen == kMenuOpen && actions_.open) actions_.open();
-  if (chosen == kMenuShowInFolder && actions_.show_in_folder) actions_.show_in_folder();
+  if (chosen == kMenuOpen) OpenLinkedFile();
+  if (chosen == kMenuShowInFolder) FollowLink();
 }
 
 // Over what the edit control drew: the link's characters in the link colour,
@@ -234,9 +230,10 @@ void StaticLabel::PaintLink() const {
   DWORD from = 0, to = 0;
   ::SendMessageW(control_, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
                  reinterpret_cast<LPARAM>(&to));
-  if (link_ && (from == to || static_cast<int>(to) <= link_->first ||
-                static_cast<int>(from) >= link_->second)) {
-    const std::wstring shown = Shown(text_);
+  const std::optional<std::pair<int, int>>& link = link_characters_;
+  if (link && (from == to || static_cast<int>(to) <= link->first ||
+               static_cast<int>(from) >= link->second)) {
+    const std::wstring shown = Shown(Text());
     LOGFONTW face = {};
     ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control_, WM_GETFONT, 0, 0)), sizeof face,
                  &face);
@@ -250,8 +247,8 @@ void StaticLabel::PaintLink() const {
     for (int row = 0; row < rows; ++row) {
       const int start = static_cast<int>(::SendMessageW(control_, EM_LINEINDEX, row, 0));
       const int length = static_cast<int>(::SendMessageW(control_, EM_LINELENGTH, start, 0));
-      const int first = std::max(start, link_->first);
-      const int last = std::min({start + length, link_->second, static_cast<int>(shown.size())});
+      const int first = std::max(start, link->first);
+      const int last = std::min({start + length, link->second, static_cast<int>(shown.size())});
       if (first >= last) continue;
       const LRESULT at = ::SendMessageW(control_, EM_POSFROMCHAR, first, 0);
       ::TextOutW(dc, static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at)),

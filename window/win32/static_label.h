@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "font_fit.h"
 #include "text_label.h"
 
 namespace linksift {
@@ -19,24 +19,15 @@ namespace linksift {
 // kLabel1ShrinkPercent of them; a longer one scrolls: never cut. Text() gives back exactly what was
 // set. A result's path is drawn as a link: a click on it follows it, and the label's menu has
 // "Копировать" and the two commands for urls.txt. A frame shows the focus.
-class StaticLabel final : public TextLabel {
+class StaticLabel final : public LinkedLabel {
  public:
   explicit StaticLabel(HWND control);
   ~StaticLabel() override;
   StaticLabel(const StaticLabel&) = delete;
   StaticLabel& operator=(const StaticLabel&) = delete;
 
-  std::string Text() const override { return text_; }
-  // Also tells screen readers that the label has something new.
-  void SetText(const std::string& text) override;
-  void SetTextWithLink(const std::string& text, TextSpan link) override;
-
-  // What the link and the menu's commands for urls.txt do, while a link shows.
-  void SetLinkActions(LinkActions actions) { actions_ = std::move(actions); }
-  bool HasLink() const { return link_.has_value(); }
-  void FollowLink() const;
   // The link in the control's characters (UTF-16), from and to.
-  std::optional<std::pair<int, int>> LinkCharacters() const { return link_; }
+  std::optional<std::pair<int, int>> LinkCharacters() const { return link_characters_; }
 
   // Whether `text` shows in full inside the control with `font`.
   bool Fits(const std::string& text, HFONT font) const;
@@ -51,20 +42,24 @@ class StaticLabel final : public TextLabel {
  private:
   static LRESULT CALLBACK Subclass(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
                                    UINT_PTR id, DWORD_PTR self);
-  void Show(const std::string& text);
+  // Also tells screen readers that the label has something new.
+  void Show() override;
   bool LinkAt(LPARAM client_point) const;
   void ShowMenu(LPARAM screen_point);
   void PaintLink() const;
   HFONT MakeFont(int size) const;
+  TextExtent Box() const;
+  // What `text` needs as the control wraps it: with `font`, or at a pixel
+  // size (at 96 dpi) of the label's face.
+  TextExtent Needed(const std::string& text, HFONT font) const;
+  MeasureText Measurer() const;
   // The fitted font, or a smaller one for a text that needs it.
   void UseFontFor(const std::string& text);
   void SetFont(HFONT font);
   void ShowScrollBar(bool shown);
 
   HWND control_;
-  std::string text_;
-  std::optional<std::pair<int, int>> link_;
-  LinkActions actions_;
+  std::optional<std::pair<int, int>> link_characters_;
   LOGFONTW face_ = {};
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   int fitted_size_ = 0;
