@@ -21,10 +21,8 @@ TEST(FontFit, TheLargestSizeAtWhichEveryTextFits) {
   };
   // "abcd" and "ab" between 12 and 8: the longer one decides.
   const Case cases[] = {
-      {"fits at the top", {100, 100}, 12},
-      {"fits at none: the smallest", {10, 100}, 8},
-      {"a width just met fits", {40, 100}, 10},
-      {"one pixel short does not", {39, 100}, 9},
+      {"fits at the top", {100, 100}, 12},       {"fits at none: the smallest", {10, 100}, 8},
+      {"a width just met fits", {40, 100}, 10},  {"one pixel short does not", {39, 100}, 9},
       {"the height decides too", {100, 11}, 11},
   };
   for (const Case& c : cases) {
