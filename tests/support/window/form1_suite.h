@@ -230,7 +230,8 @@ TYPED_TEST_P(Form1Suite, TheResultsPathIsALinkToUrlsTxtForKeysMouseAndMenu) {
 }
 
 TYPED_TEST_P(Form1Suite, ADroppedFileRunsAsIfChosenTheFirstOfSeveral) {
-  this->Drop({this->Input("first.txt", "a http://a b\r\n"), this->Input("second.txt", "http://b\r\n")});
+  this->Drop(
+      {this->Input("first.txt", "a http://a b\r\n"), this->Input("second.txt", "http://b\r\n")});
   const std::string result = BuildResultText(1, this->UrlsShown());
   ASSERT_TRUE(this->WaitUntil([&] { return this->Label().Text() == result; }));
   EXPECT_EQ(ReadFile(this->Urls()), "http://a\r\n");

@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fakes.h"
@@ -68,7 +68,6 @@ bool DropOn(QWidget* form, const QList<QUrl>& urls) {
   QApplication::sendEvent(form, &drop);
   return true;
 }
-
 
 // Form1 over a fake dialog and a recorded error seam, writing into a temporary
 // program directory, driven as the shared suite asks.
@@ -283,7 +282,8 @@ TEST_F(Form1Test, TheLinkIsOneForScreenReadersAndTheMenusCommandsFollowIt) {
       {"a screen reader's press",
        [&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); },
        "ShowInFolder " + urls},
-      {"the menu's Показать в папке", [&] { OpenMenu("Показать в папке"); }, "ShowInFolder " + urls},
+      {"the menu's Показать в папке", [&] { OpenMenu("Показать в папке"); },
+       "ShowInFolder " + urls},
       {"the menu's Открыть urls.txt", [&] { OpenMenu("Открыть urls.txt"); }, "Open " + urls},
   };
   for (const Case& c : cases) {
