@@ -59,7 +59,6 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
              std::unique_ptr<ResultOpener> opener)
     : command1_(new QPushButton(FromUtf8(kCommand1Text), this)),
       label1_(new MessageLabel(this)),
-      label1_area_(new QScrollArea(this)),
       progress_bar_(new HintedProgressBar(this)),
       report_error_(report_error ? std::move(report_error)
                                  : [this](const std::string& message) { ShowErrorBox(message); }),
@@ -86,15 +85,7 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   command1_->setFocus();
   connect(command1_, &QPushButton::clicked, this, [this] { controller_.PressCommand1(); });
 
-  label1_area_->setObjectName("Label1Area");
-  label1_area_->setGeometry(Pixels(kLabel1Box));
-  label1_area_->setFrameStyle(QFrame::NoFrame);
-  label1_area_->setLineWidth(0);
-  label1_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  label1_area_->setFocusPolicy(Qt::NoFocus);  // the label takes it
-  label1_area_->setWidgetResizable(true);
-  label1_->setGeometry(QRect(QPoint(), Pixels(kLabel1Box).size()));
-  label1_area_->setWidget(label1_);
+  label1_->setGeometry(Pixels(kLabel1Box));
   label1_->FitFont({BuildInstructionText(), LongestResultText()}, kLabel1LargestFont,
                    kLabel1SmallestFont);
   label1_->SetLinkActions({.show_in_folder = [this] { controller_.ShowResultInFolder(); },
@@ -150,7 +141,7 @@ void Form1::ShowProgress(std::optional<int> step) {
   } else {
     progress_bar_->setRange(0, 0);  // busy
   }
-  label1_area_->hide();
+  label1_->hide();
   progress_bar_->show();
 }
 

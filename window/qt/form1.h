@@ -2,7 +2,6 @@
 
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -46,15 +45,13 @@ class Form1 final : public QWidget, private RunView {
   void ShowProgress(std::optional<int> step) override;
   void HideProgress() override {
     progress_bar_->hide();
-    label1_area_->show();
+    label1_->show();
   }
   void ShowError(const std::string& message) override { report_error_(message); }
   void ShowErrorBox(const std::string& message);
 
   QPushButton* command1_;
   MessageLabel* label1_;
-  // Label1's place: a text longer than it scrolls there.
-  QScrollArea* label1_area_;
   QProgressBar* progress_bar_;
   ErrorReport report_error_;
   // Last, so it goes first: it waits for the run while the window still stands.
