@@ -46,15 +46,20 @@ press_command1() {
   dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
     fail "no Open dialog titled Открытие файла"
 }
-press_command1
-xdotool type --delay 50 "$(windows_path "$work/ссылки.txt")"
-import -window root "$shots/dialog.png"
-xdotool key Return
+# open_file FILE [SHOT]: Command1, FILE typed into the Open dialog (which is
+# photographed as SHOT), Enter; the dialog goes.
+open_file() {
+  press_command1
+  xdotool type --delay 50 "$(windows_path "$1")"
+  [ -z "${2:-}" ] || import -window root "$shots/$2"
+  xdotool key Return
+  wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+}
+open_file "$work/ссылки.txt" dialog.png
 
 wait_until test -s "$work/program/urls.txt" || fail "no urls.txt beside the program"
 printf 'HTTP://Ab/Cd\r\nhttp://example.org/b\r\n' >"$work/expected.txt"
 cmp -s "$work/program/urls.txt" "$work/expected.txt" || fail "urls.txt holds: $(od -c "$work/program/urls.txt")"
-wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
 # The label changes once the run has ended.
 wait_until bash -c "! import -window $window -depth 8 rgb:- | cmp -s - '$work/before.window.rgb'" ||
   fail "the label did not change"
@@ -76,10 +81,7 @@ line="see http://example.org/$(head -c 200 /dev/zero | tr '\0' a) next"
 # Wine, well past the bar's delay and the Esc that follows it (1.5 GB once
 # ended before the Esc on a busy machine).
 { yes "$line" || true; } | head -c 3000M | tr '\n' '\r' >"$work/large.txt"
-press_command1
-xdotool type --delay 15 "$(windows_path "$work/large.txt")"
-xdotool key Return
-wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+open_file "$work/large.txt"
 wait_until bar_in_place_of_label "$window" "$client_left" "$client_top" || fail "no progress bar in place of the label during the long run"
 import -window root "$shots/progress.png"
 xdotool key Escape
@@ -102,10 +104,7 @@ echo "long run: bar shown, Esc kept urls.txt; screenshots in $shots"
 
 # Once more, and the result's path is a link: Tab reaches it and Enter has
 # Explorer show the folder of urls.txt (Wine's names its window after it).
-press_command1
-xdotool type --delay 50 "$(windows_path "$work/ссылки.txt")"
-xdotool key Return
-wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
+open_file "$work/ссылки.txt"
 wait_until bash -c "import -window $window -depth 8 rgb:- | cmp -s - '$work/after.window.rgb'" ||
   fail "the result did not show again"
 xdotool key Tab
