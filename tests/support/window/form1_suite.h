@@ -29,6 +29,9 @@ inline void PrintTo(const PixelBox& box, std::ostream* out) {
 }
 
 enum class FocusOn { kCommand1, kLabel1, kOther };
+inline void PrintTo(FocusOn on, std::ostream* out) {
+  *out << (on == FocusOn::kCommand1 ? "Command1" : on == FocusOn::kLabel1 ? "Label1" : "other");
+}
 enum class Key { kTab, kEnter, kSpace, kEscape };
 
 struct ShownText {
@@ -37,6 +40,12 @@ struct ShownText {
 };
 
 using MenuItems = std::vector<std::pair<std::string, bool>>;
+
+// Characters in UTF-8 `text`.
+inline std::size_t Letters(const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
 
 // What either front end's Form1 does for the user, run against each: a
 // front end's test file gives a fixture, derived from Form1TestBase, that
@@ -67,12 +76,6 @@ using MenuItems = std::vector<std::pair<std::string, bool>>;
 //                             the run has opened it; gives the pipe
 //   CloseWindow()             as the user closes it; true once closed
 //   ExpectTheRunGone(input)   after a close: what the front end adds
-// Characters in UTF-8 `text`.
-inline std::size_t Letters(const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
 template <class Driver>
 class Form1Suite : public Driver {
  protected:
@@ -94,7 +97,7 @@ class Form1Suite : public Driver {
 
 TYPED_TEST_SUITE_P(Form1Suite);
 
-// The description's twips at 96 dpi: 15 twips to the pixel.
+// The layout's twips at 96 dpi: 15 to the pixel.
 TYPED_TEST_P(Form1Suite, HasItsControlsAtTheirPlaces) {
   this->Show();
   if (!this->AtDefaultDpi()) GTEST_SKIP() << "sizes are checked at 96 dpi";
