@@ -166,8 +166,11 @@ std::error_code AwaitData(Input& input, bool& ready) {
   return {};
 }
 
-bool ConsumeMapped(Input&, std::uint64_t, std::size_t, const Consumer&, std::error_code&) {
-  return false;  // ReadFile with sequential-scan caching keeps up with the scanner.
+std::error_code InputSize(Input& input, std::uint64_t& size) {
+  LARGE_INTEGER now = {};
+  if (!::GetFileSizeEx(input.file, &now)) return LastError();
+  size = static_cast<std::uint64_t>(now.QuadPart);
+  return {};
 }
 
 struct Output {
