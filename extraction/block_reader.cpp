@@ -7,8 +7,8 @@ namespace linksift {
 
 BlockReader::BlockReader(os::Input& input, std::uint64_t size, std::size_t block_size)
     : input_(input), size_(size), block_size_(block_size) {
-  for (std::size_t i = 0; i < kAhead + 1; ++i)
-    buffers_.push_back(std::make_unique<char[]>(block_size_));
+  // Not cleared: each is read over before it is looked at.
+  for (std::size_t i = 0; i < kAhead + 1; ++i) buffers_.emplace_back(new char[block_size_]);
   reader_ = std::thread([this] { ReadAll(); });
 }
 
