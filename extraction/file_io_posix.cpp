@@ -13,7 +13,6 @@
 #include <string>
 #include <utility>
 
-#include "extraction_error.h"
 #include "file_io_os.h"
 #include "resolve_posix.h"
 #include "signals_posix.h"
@@ -21,11 +20,6 @@
 
 namespace linksift {
 namespace fs = std::filesystem;
-
-// strerror's text, which is UTF-8 in a UTF-8 locale.
-std::string SystemReason(std::error_code code) {
-  return code.message();
-}
 
 namespace os {
 namespace {
