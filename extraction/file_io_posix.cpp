@@ -24,6 +24,11 @@ namespace fs = std::filesystem;
 namespace os {
 namespace {
 
+// A copy of a descriptor of this process, out of the standard streams' way.
+int CopyDescriptor(int descriptor) {
+  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+}
+
 std::error_code LastError() {
   return SystemError(errno);
 }
@@ -34,11 +39,6 @@ std::error_code AwaitEvent(int fd, short event, bool& ready) {
   const int result = ::poll(&request, 1, 50);
   ready = result > 0;
   return result < 0 && errno != EINTR ? LastError() : std::error_code();
-}
-
-// A copy of a descriptor of this process, out of the standard streams' way.
-int CopyDescriptor(int descriptor) {
-  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
 }
 
 // A folder whose entries can be added but not removed (chattr +a) or not

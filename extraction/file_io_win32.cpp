@@ -8,10 +8,9 @@
 #include "long_path_win32.h"
 #include "utf16.h"
 
-namespace linksift {
+namespace linksift::os {
 namespace fs = std::filesystem;
 
-namespace os {
 namespace {
 
 std::error_code LastError() {
@@ -264,5 +263,4 @@ std::error_code PutInPlace(Output& output) {
   return {};
 }
 
-}  // namespace os
-}  // namespace linksift
+}  // namespace linksift::os
