@@ -165,6 +165,13 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 col() { awk -v c="$2" '{ print $c }' "$1"; }
 fmt_s() { awk -v v="$1" 'BEGIN { printf "%.3f", v }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+# table_head CELL...: a Markdown table's head, the first column to the left, the rest to the right.
+table_head() {
+  printf '|'; printf ' %s |' "$@"; printf '\n|---|'
+  local i
+  for ((i = 1; i < $#; i++)); do printf -- '---:|'; done
+  printf '\n'
+}
 
 # The links the driver should write, made with sed; exact for files whose only line ends are
 # CR LF (all corpora are). A missing last line end is added so sed sees the last line too.
@@ -309,14 +316,16 @@ report() {
   echo
   echo "Seconds (median) and the driver's peak resident memory:"
   echo
-  echo "| corpus | size |$(for t in "${TOOLS[@]}"; do printf ' %s |' "${LABEL[$t]}"; done) driver max RSS |"
-  echo "|---|---:|$(for t in "${TOOLS[@]}"; do printf -- '---:|'; done)---:|"
+  local heads=() t
+  for t in "${TOOLS[@]}"; do heads+=("${LABEL[$t]}"); done
+  table_head corpus size "${heads[@]}" "driver max RSS"
   printf '%s\n' "${ROWS_TIME[@]}"
   echo
   echo "linksift-extract time / peer time, against the targets:"
   echo
-  echo "| corpus |$(for t in "${PEER_LIST[@]}"; do printf ' / %s |' "${LABEL[$t]}"; done) max RSS (< 16 MiB) |"
-  echo "|---|$(for t in "${PEER_LIST[@]}"; do printf -- '---:|'; done)---:|"
+  heads=()
+  for t in "${PEER_LIST[@]}"; do heads+=("/ ${LABEL[$t]}"); done
+  table_head corpus "${heads[@]}" "max RSS (< 16 MiB)"
   printf '%s\n' "${ROWS_RATIO[@]}"
   echo
   echo "Output checks (count printed; output lines ending CR LF; independent count of lines holding"

@@ -17,7 +17,7 @@
 #include <system_error>
 #include <thread>
 
-#include "signals_posix.h"
+#include "ending_signals_posix.h"
 #endif
 
 #include "extract.h"

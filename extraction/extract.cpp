@@ -11,24 +11,12 @@ namespace {
 
 class FileSink final : public LinkSink {
  public:
-  FileSink(ReplacementFile& file, const std::filesystem::path& input)
-      : file_(file), input_(input) {}
+  explicit FileSink(ReplacementFile& file) : file_(file) {}
 
-  // A long link is written straight from the mapped input; if the input
-  // shrinks meanwhile, the write finds its bytes gone ("Bad address"). That
-  // is the input's failure, and reads as the one a scan would hit.
-  void Write(std::string_view bytes) override {
-    try {
-      file_.Write(bytes.data(), bytes.size());
-    } catch (const ExtractionError& error) {
-      if (error.code() != std::errc::bad_address) throw;
-      throw ExtractionError(Stage::kRead, input_, std::make_error_code(std::errc::io_error));
-    }
-  }
+  void Write(std::string_view bytes) override { file_.Write(bytes.data(), bytes.size()); }
 
  private:
   ReplacementFile& file_;
-  const std::filesystem::path& input_;
 };
 
 // Counts bytes, tells the caller now and then, and stops the run when asked.
@@ -73,7 +61,7 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   AtStage(Stage::kOpenInput, input, [&] { source.emplace(input, options.cancel); });
   std::optional<ReplacementFile> target;
   AtStage(Stage::kCreateOutput, output, [&] { target.emplace(output, options.cancel, &*source); });
-  FileSink sink(*target, input);
+  FileSink sink(*target);
   std::optional<TextScanner> scanner;
   AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
   RunMonitor monitor(options, source->size());

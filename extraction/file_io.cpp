@@ -3,11 +3,13 @@
 #include "file_io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "block_reader.h"
 #include "extraction_error.h"
 
 namespace linksift {
@@ -135,13 +137,26 @@ InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
 }
 
 void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
-  if (facts_.regular && facts_.size > 0) {
-    std::error_code error;
-    if (os::ConsumeMapped(*input_, facts_.size, block_size, consume, error)) {
-      return Check(Stage::kRead, path_, error);
+  if (facts_.regular && facts_.size > 0)
+    return ReadAhead(std::min(block_size, kMaxTransfer), consume);
+  ReadBlocks(block_size, consume);
+}
+
+void InputFile::ReadAhead(std::size_t block_size, const Consumer& consume) {
+  {
+    BlockReader reader(*input_, facts_.size, block_size);
+    for (;;) {
+      const BlockReader::Block block = reader.Next();
+      Check(Stage::kRead, path_, block.error);
+      if (block.bytes.empty()) break;
+      consume(block.bytes);
     }
   }
-  ReadBlocks(block_size, consume);
+  // Cut short after its bytes were read ahead: what was read may be half
+  // old, half new, and is no more the file than a short read would be.
+  std::uint64_t size = 0;
+  Check(Stage::kRead, path_, os::InputSize(*input_, size));
+  if (size < facts_.size) Check(Stage::kRead, path_, os::SystemError(EIO));
 }
 
 void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {

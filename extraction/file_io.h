@@ -30,6 +30,7 @@ class InputFile {
   const os::InputFacts& facts() const { return facts_; }
 
  private:
+  void ReadAhead(std::size_t block_size, const Consumer& consume);
   void ReadBlocks(std::size_t block_size, const Consumer& consume);
   void WaitForData();
 

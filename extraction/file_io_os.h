@@ -65,10 +65,8 @@ std::error_code OpenInputDescriptor(int descriptor, bool cancellable, InputPtr& 
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got);
 // Waits a short while for a pipe's next bytes; `ready` once a read would not block.
 std::error_code AwaitData(Input& input, bool& ready);
-// Hands a regular file to `consume` straight from memory, in windows of about
-// `block_size` bytes. False when the system cannot map it: then read it.
-bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
-                   const Consumer& consume, std::error_code& error);
+// The size of an open file now.
+std::error_code InputSize(Input& input, std::uint64_t& size);
 
 // What an output's name leads to: one of this process's descriptors, written
 // through as it is; nothing yet, or a file, replaced; a directory, refused; a

@@ -13,23 +13,21 @@
 #include <string>
 #include <utility>
 
-#include "extraction_error.h"
 #include "file_io_os.h"
 #include "resolve_posix.h"
 #include "signals_posix.h"
 #include "temporary_posix.h"
-#include "window_mapper_posix.h"
 
 namespace linksift {
 namespace fs = std::filesystem;
 
-// strerror's text, which is UTF-8 in a UTF-8 locale.
-std::string SystemReason(std::error_code code) {
-  return code.message();
-}
-
 namespace os {
 namespace {
+
+// A copy of a descriptor of this process, out of the standard streams' way.
+int CopyDescriptor(int descriptor) {
+  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+}
 
 std::error_code LastError() {
   return SystemError(errno);
@@ -41,11 +39,6 @@ std::error_code AwaitEvent(int fd, short event, bool& ready) {
   const int result = ::poll(&request, 1, 50);
   ready = result > 0;
   return result < 0 && errno != EINTR ? LastError() : std::error_code();
-}
-
-// A copy of a descriptor of this process, out of the standard streams' way.
-int CopyDescriptor(int descriptor) {
-  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
 }
 
 // A folder whose entries can be added but not removed (chattr +a) or not
@@ -133,26 +126,11 @@ std::error_code AwaitData(Input& input, bool& ready) {
   return AwaitEvent(input.fd, POLLIN, ready);
 }
 
-// Scanning the page cache in place beats copying it out with read(). A file
-// that shrinks under us, or a disk that fails, raises SIGBUS on access; the
-// fault guard turns that into a read error.
-bool ConsumeMapped(Input& input, std::uint64_t size, std::size_t block_size,
-                   const Consumer& consume, std::error_code& error) {
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t window = (block_size + page - 1) / page * page;
-  FaultGuard guard;
-  WindowMapper mapper(input.fd, size, window);
-  for (;;) {
-    const WindowMapper::Window next = mapper.Next();
-    // Some file systems cannot map.
-    if (next.error != 0 && next.offset == 0 && !next.mapped) return false;
-    if (next.error != 0) error = SystemError(next.error);
-    if (next.error != 0 || next.bytes.empty()) return true;
-    if (!guard.Run([&] { consume(next.bytes); })) {
-      error = SystemError(EIO);
-      return true;
-    }
-  }
+std::error_code InputSize(Input& input, std::uint64_t& size) {
+  struct stat st;
+  if (::fstat(input.fd, &st) != 0) return LastError();
+  size = static_cast<std::uint64_t>(st.st_size);
+  return {};
 }
 
 struct Output {

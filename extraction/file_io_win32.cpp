@@ -4,32 +4,13 @@
 #include <memory>
 #include <string>
 
-#include "extraction_error.h"
 #include "file_io_os.h"
 #include "long_path_win32.h"
 #include "utf16.h"
 
-namespace linksift {
+namespace linksift::os {
 namespace fs = std::filesystem;
 
-// The system's own text, which comes in UTF-16: the ANSI form std::error_code
-// gives would turn Cyrillic into mojibake once read as UTF-8.
-std::string SystemReason(std::error_code code) {
-  if (code.category() != std::system_category()) return code.message();
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owner(text, &::LocalFree);
-  if (length == 0) return "error " + std::to_string(code.value());
-  std::wstring_view wide(text, length);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) {
-    wide.remove_suffix(1);
-  }
-  return Narrow(wide);
-}
-
-namespace os {
 namespace {
 
 std::error_code LastError() {
@@ -166,8 +147,11 @@ std::error_code AwaitData(Input& input, bool& ready) {
   return {};
 }
 
-bool ConsumeMapped(Input&, std::uint64_t, std::size_t, const Consumer&, std::error_code&) {
-  return false;  // ReadFile with sequential-scan caching keeps up with the scanner.
+std::error_code InputSize(Input& input, std::uint64_t& size) {
+  LARGE_INTEGER now = {};
+  if (!::GetFileSizeEx(input.file, &now)) return LastError();
+  size = static_cast<std::uint64_t>(now.QuadPart);
+  return {};
 }
 
 struct Output {
@@ -279,5 +263,4 @@ std::error_code PutInPlace(Output& output) {
   return {};
 }
 
-}  // namespace os
-}  // namespace linksift
+}  // namespace linksift::os

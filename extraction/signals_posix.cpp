@@ -10,6 +10,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "ending_signals_posix.h"
+
 namespace linksift {
 namespace {
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <pthread.h>
 #include <signal.h>
-#include <time.h>
 
 #include <string>
 
+// The run's side of signals; the program's policy is in ending_signals_posix.h.
 namespace linksift {
 
 // Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives, so that a
@@ -23,36 +22,11 @@ class WriteSignalsAsErrors {
   sigset_t saved_;
 };
 
-// Signal policy is the program's, set by its main at start-up; the ending
-// signals are SIGTERM, SIGINT and SIGHUP, and one that is ignored (nohup)
-// stays ignored. Either:
-//
-// Handlers that remove the named temporaries of the runs in progress and then
-// end the process as the signal would have, for a program whose runs are on
-// threads that a signal interrupts (a handler the program had before decides).
-void InstallEndingHandlers();
-//
-// Or, for a program whose main thread only waits while a run works on another:
-// the ending signals blocked on the calling thread, and so on every thread it
-// starts after; AwaitEndingSignal on the main thread then takes them. A
-// signal thus never lands in a wait the kernel lets only a fatal one break (a
-// read from a stalled network file).
-sigset_t BlockEndingSignals();
-// Waits up to `timeout` for one of `ending`, or for WakeWaiter. When a
-// signal came, removes the live temporaries and ends the process as that
-// signal would have.
-void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout);
-// Cuts short the wait of AwaitEndingSignal on `thread`.
-void WakeWaiter(pthread_t thread);
-
 // Named temporaries of the runs in progress, which the ending signals remove
 // before they end the process. Returns a slot for ForgetTemporary, or -1 when
 // all are taken: the temporary is then left to the next run's sweep.
 int RememberTemporary(int directory, const std::string& name);
 // The temporary has been renamed or removed; `slot` becomes -1.
 void ForgetTemporary(int& slot);
-// Removes the named temporaries of the runs in progress, for a process that
-// ends without waiting for them. Async-signal-safe.
-void RemoveLiveTemporaries();
 
 }  // namespace linksift

@@ -14,6 +14,7 @@
 
 #include "byte_search.h"
 #include "link_scanner.h"
+#include "string_sink.h"
 #include "text_scanner.h"
 
 namespace linksift {
@@ -123,11 +124,7 @@ Result Expected(std::string_view stream) {
 // --- The scanner, fed each block from an allocation of its own size, so
 // that the sanitizer sees any read past a block's end.
 
-class StringSink final : public LinkSink {
- public:
-  void Write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
+using testing_support::StringSink;
 
 template <typename Scanner>
 Result Scan(std::string_view stream, std::size_t block) {

@@ -5,7 +5,7 @@
 #else
 #include <unistd.h>
 
-#include "signals_posix.h"
+#include "ending_signals_posix.h"
 #endif
 
 namespace linksift {

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "system_reason.h"
 #include "utf16.h"
 
 namespace linksift {

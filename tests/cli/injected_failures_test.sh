@@ -12,7 +12,7 @@ failed=0
 # LeakSanitizer cannot run under ptrace.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-# Large enough for several mapped windows and output buffers.
+# Large enough for several blocks read ahead and output buffers.
 seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
@@ -43,8 +43,6 @@ rm -r "$work/out"
 # first output write (strace counts each thread's calls), and again while an
 # exception unwinds: output writes are counted from the sixth and failures
 # injected once.
-# EFAULT is what a write gets when the input mapped under a long link (written
-# straight from the input) has shrunk: the input's failure, not the output's.
 mkfifo "$work/pipe"
 feed_pipe() { cat "$work/in.txt" >"$work/pipe" 2>/dev/null & }
 # name | strace options | what the error must say
@@ -53,7 +51,7 @@ while IFS='|' read -r name options expected; do
   mkdir "$work/out"
   cp "$work/old.txt" "$work/out/urls.txt"
   input="$work/in.txt"
-  # A pipe is read with read(); a regular file is mapped.
+  # A pipe is read as its bytes come; a regular file ahead of the scan.
   case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
   # shellcheck disable=SC2086
   if strace -f -o /dev/null $options -- "$driver" "$input" "$work/out/urls.txt" \
@@ -66,15 +64,14 @@ while IFS='|' read -r name options expected; do
   echo "ok $name: $(cat "$work/stderr")"
 done <<CASES
 read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
-mapping fails midway|-P $work/in.txt -e trace=mmap -e inject=mmap:error=ENOMEM:when=2|cannot read the input.*Cannot allocate memory
+read error midway in a file|-P $work/in.txt -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
 disk full|-e trace=write -e inject=write:error=ENOSPC:when=6|cannot write the output.*No space left
 interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=6..8 -e inject=write:error=EIO:when=9|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
 early write-back fails|-e trace=sync_file_range -e inject=sync_file_range:error=EIO|cannot write the output.*Input/output error
 temporary's close fails after the writes|-e trace=close -e inject=close:error=EIO:when=$temporary_close|cannot write the output.*Input/output error
 rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
-input shrank under a long link written from it|-e trace=write -e inject=write:error=EFAULT:when=6|cannot read the input '$work/in.txt': Input/output error
-no thread for mapping ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable
+no thread for reading ahead|-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN|cannot read the input '$work/in.txt': Resource temporarily unavailable
 CASES
 
 # Interrupted reads and writes are retried, not reported; an early write-back

@@ -6,33 +6,12 @@
 # usage: stalled_read_test.sh PATH/TO/linksift-extract
 set -euo pipefail
 
-driver="$(realpath "$1")"
-here="$(cd "$(dirname "$0")" && pwd)"
-# shellcheck source=fuse_checks.sh
-. "$here/fuse_checks.sh"
-
-work="$(mktemp -d)"
-mounts=()
-cleanup() {
-  touch "$work/taken" "$work/release"
-  for mount in "${mounts[@]}"; do fusermount -u -z "$mount" 2>/dev/null || true; done
-  wait || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=fuse_lib.sh
+. "$(dirname "$0")/fuse_lib.sh"
+before_unmount() { touch "$work/taken" "$work/release"; }
 # Job control: the run gets SIGINT as a terminal's Ctrl-C would, not ignored.
 set -m
 failed=0
-# serve FOLDER KIND [ARGUMENTS]: mounts stalling_disk.py's KIND on $work/FOLDER.
-serve() {
-  local folder="$work/$1" kind="$2"
-  shift 2
-  mkdir "$folder"
-  "$python" "$here/stalling_disk.py" "$kind" "$folder" "$@" >/dev/null 2>&1 &
-  mounts+=("$folder")
-  for _ in $(seq 100); do mountpoint -q "$folder" && return 0; sleep 0.05; done
-  skip "the FUSE file system did not mount"
-}
 # Waits up to 10 s for COMMAND to succeed.
 await() {
   for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
@@ -54,10 +33,9 @@ ended() { ! kill -0 "$1" 2>/dev/null; }
 
 printf 'old\r\n' >"$work/old.txt"
 
-while read -r signal; do
+for signal in TERM INT HUP; do
   # Fresh mounts: the kernel remembers what a server once refused (poll).
   rm -rf "$work/gate" "$work/out" "$work/creating" "$work/taken" "$work/release"
-  mounts=()
   serve gate gate "$work/taken" "$work/release"
   serve out folder "$work/creating" "$work/taken"
   cp "$work/old.txt" "$work/out/urls.txt"
@@ -92,18 +70,13 @@ while read -r signal; do
     { [ "$(ls -A "$work/out")" != urls.txt ] || ! cmp -s "$work/old.txt" "$work/out/urls.txt"; }; then
     problem="left $(ls -A "$work/out"), or changed urls.txt"
   fi
-  for mount in "${mounts[@]}"; do fusermount -u "$mount"; done
-  wait
+  unmount
   if [ -n "$problem" ]; then
     echo "FAIL $signal: $problem"
     failed=1
   else
     echo "ok $signal ends a run stalled in a read, its temporary removed"
   fi
-done <<'CASES'
-TERM
-INT
-HUP
-CASES
+done
 
 exit "$failed"

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "extraction_error.h"
+#include "system_reason.h"
 #include "test_support.h"
 
 namespace linksift {

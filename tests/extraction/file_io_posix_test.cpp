@@ -1,4 +1,4 @@
-// What the POSIX file layer does beyond the shared cases: mapped input,
+// What the POSIX file layer does beyond the shared cases: input cut short,
 // devices and pipes as output, symbolic links and file modes.
 #include <fcntl.h>
 #include <sys/file.h>

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "extract.h"
+#include "system_reason.h"
 #include "test_support.h"
 
 namespace linksift {

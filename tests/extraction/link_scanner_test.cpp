@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "stream_cases.h"
+#include "string_sink.h"
 #include "test_support.h"
 
 namespace linksift {
 namespace {
 using namespace testing_support;
-
-class StringSink final : public LinkSink {
- public:
-  void Write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
 
 struct ScanResult {
   std::string output;

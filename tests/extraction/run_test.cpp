@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                             Utf16Stream(u"a http://пример.рф, b\r\nnone\rhttp://x\n",
                                         ByteOrder::kBigEndian),
                             "http://пример.рф\r\nhttp://x\r\n", 2},
-                    // A link across the first page, where a mapped window may end.
+                    // A link across the first page, where a small block ends.
                     RunCase{"Utf16LittleEndianAcrossAPage",
                             Utf16Stream(std::u16string(2044, u'я') + u" http://пример/путь\r\n",
                                         ByteOrder::kLittleEndian),

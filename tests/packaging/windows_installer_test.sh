@@ -108,7 +108,6 @@ echo "run: the installed driver works; Program Files\\Linksift is read-only for 
 
 data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USERNAME%' | tr -d '\r')"
 data+="/AppData/Local/Linksift"
-start_xvfb
 open_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
 wait_until test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
 cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"

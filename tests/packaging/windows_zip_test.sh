@@ -38,7 +38,6 @@ cmp -s "$folder/driver-urls.txt" "$expected" ||
 echo "driver: ran from the unpacked zip in a folder of ${#folder} characters"
 
 # The window: urls.txt beside the program.
-start_xvfb
 open_in_window "$(windows_path "$folder/linksift.exe")" "$work" "$(windows_path "$input")"
 wait_until test -s "$folder/urls.txt" || fail "no urls.txt beside the unpacked program"
 cmp -s "$folder/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$folder/urls.txt")"

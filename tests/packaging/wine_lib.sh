@@ -29,8 +29,11 @@ clean_up_more() {
 }
 
 # A new prefix, made by the tester, so that its profile folders are the
-# tester's own (a copy of another user's lacks them), in a home of its own.
+# tester's own (a copy of another user's lacks them), in a home of its own;
+# and a display of the test's own, since the tester cannot reach one the
+# caller's X authority guards.
 make_prefix() {
+  start_xvfb
   chmod 755 "$work"
   # Wine makes a prefix only in a folder of the user's own.
   mkdir -p "$work/tester/home"

@@ -20,7 +20,7 @@
 #include "form1.h"
 #include "program_folders.h"
 #include "program_icon.h"
-#include "signals_posix.h"
+#include "ending_signals_posix.h"
 #include "version.h"
 
 namespace linksift {

@@ -64,8 +64,4 @@ decltype(auto) AtStage(Stage stage, const std::filesystem::path& path, Step&& st
   }
 }
 
-// The system's text for `code` in UTF-8, whatever code page the system uses.
-// Each system's file layer defines it (file_io_posix.cpp, file_io_win32.cpp).
-std::string SystemReason(std::error_code code);
-
 }  // namespace linksift

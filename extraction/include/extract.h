@@ -19,7 +19,7 @@ inline constexpr std::size_t kDefaultBlockSize = 2 * 1024 * 1024;
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 struct RunOptions {
-  // Bytes read or mapped at a time; tests shrink it to move block edges around.
+  // Bytes read at a time; tests shrink it to move block edges around.
   std::size_t block_size = kDefaultBlockSize;
   // Told how far the run has got, at most once every `progress_interval` and
   // once at the end.

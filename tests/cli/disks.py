@@ -1,12 +1,15 @@
 #!/usr/bin/python3
-"""Two file systems for a run stalled on a network mount:
+"""File systems for runs on disks that fail or stall:
 
-stalling_disk.py gate MOUNTPOINT TAKEN RELEASE
+disks.py failing MOUNTPOINT SIZE FAIL_FROM
+  in.txt, SIZE bytes of lines of links, whose reads fail with EIO from
+  FAIL_FROM on, as a disk with a bad sector or a network mount that errs.
+disks.py gate MOUNTPOINT TAKEN RELEASE
   in.txt, lines of links, and gate, whose read touches TAKEN and waits until
   RELEASE exists. One thread serves them, so while a read of gate waits every
   later request to this mount waits in the kernel's queue, as behind a server
   that stopped answering.
-stalling_disk.py folder MOUNTPOINT CREATING GO
+disks.py folder MOUNTPOINT CREATING GO
   a folder kept in memory, without O_TMPFILE, so a run names its temporary;
   making a hidden file (the run's temporary) touches CREATING and waits until
   GO exists, which lets the gate be taken before the run reads on.
@@ -25,26 +28,52 @@ LINE = b"see http://example.org/path, more\r\n"
 TIMES = {"st_atime": 0, "st_mtime": 0, "st_ctime": 0}
 
 
-class Gate(Operations):
-    def __init__(self, taken, release):
-        self.taken_flag = taken
-        self.release_flag = release
-        self.text = LINE * 1000
+def lines(offset, size):
+    """Bytes [offset, offset + size) of LINE repeated without end."""
+    first = offset // len(LINE)
+    text = LINE * ((offset + size) // len(LINE) - first + 1)
+    start = offset - first * len(LINE)
+    return text[start:start + size]
+
+
+class ReadOnlyFiles(Operations):
+    """A folder of read-only files of the given sizes; read() is the kind's own."""
+
+    def __init__(self, sizes):
+        self.sizes = sizes
 
     def getattr(self, path, fh=None):
         if path == "/":
             return dict(TIMES, st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
-        if path == "/in.txt":
-            return dict(TIMES, st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=len(self.text))
-        if path == "/gate":
-            return dict(TIMES, st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=1)
-        raise FuseOSError(errno.ENOENT)
+        if path[1:] not in self.sizes:
+            raise FuseOSError(errno.ENOENT)
+        return dict(TIMES, st_mode=stat.S_IFREG | 0o444, st_nlink=1, st_size=self.sizes[path[1:]])
 
     def readdir(self, path, fh):
-        return [".", "..", "in.txt", "gate"]
+        return [".", ".."] + list(self.sizes)
 
     def open(self, path, flags):
         return 0
+
+
+class Failing(ReadOnlyFiles):
+    def __init__(self, size, fail_from):
+        super().__init__({"in.txt": size})
+        self.size = size
+        self.fail_from = fail_from
+
+    def read(self, path, size, offset, fh):
+        if offset + size > self.fail_from:
+            raise FuseOSError(errno.EIO)
+        return lines(offset, max(0, min(size, self.size - offset)))
+
+
+class Gate(ReadOnlyFiles):
+    def __init__(self, taken, release):
+        self.text = LINE * 1000
+        super().__init__({"in.txt": len(self.text), "gate": 1})
+        self.taken_flag = taken
+        self.release_flag = release
 
     # As a network mount asks nothing of its server when a file only read is
     # closed: the kernel stops sending flushes, so a process that holds one
@@ -135,7 +164,10 @@ class Folder(Operations):
 
 if __name__ == "__main__":
     kind, mountpoint = sys.argv[1], sys.argv[2]
-    if kind == "gate":
+    if kind == "failing":
+        FUSE(Failing(int(sys.argv[3]), int(sys.argv[4])), mountpoint, foreground=True,
+             nothreads=True, ro=True)
+    elif kind == "gate":
         # Every read reaches the server, and attributes once known stay known:
         # only reads wait behind the gate.
         FUSE(Gate(sys.argv[3], sys.argv[4]), mountpoint, foreground=True, nothreads=True,
