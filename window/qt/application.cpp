@@ -16,11 +16,11 @@
 
 #include "command_line.h"
 #include "display_check.h"
+#include "ending_signals_posix.h"
 #include "extract.h"
 #include "form1.h"
 #include "program_folders.h"
 #include "program_icon.h"
-#include "ending_signals_posix.h"
 #include "version.h"
 
 namespace linksift {
