@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "block_reader.h"
 #include "extraction_error.h"
 
 namespace linksift {
@@ -136,33 +135,11 @@ InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
                         : os::OpenInput(path_, cancel != nullptr, input_, facts_));
 }
 
-void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
-  if (facts_.regular && facts_.size > 0)
-    return ReadAhead(std::min(block_size, kMaxTransfer), consume);
-  ReadBlocks(block_size, consume);
-}
-
-void InputFile::ReadAhead(std::size_t block_size, const Consumer& consume) {
-  {
-    BlockReader reader(*input_, facts_.size, block_size);
-    for (;;) {
-      const BlockReader::Block block = reader.Next();
-      Check(Stage::kRead, path_, block.error);
-      if (block.bytes.empty()) break;
-      consume(block.bytes);
-    }
-  }
-  // Cut short after its bytes were read ahead: what was read may be half
-  // old, half new, and is no more the file than a short read would be.
-  std::uint64_t size = 0;
-  Check(Stage::kRead, path_, os::InputSize(*input_, size));
-  if (size < facts_.size) Check(Stage::kRead, path_, os::SystemError(EIO));
-}
-
-void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
+void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume, std::uint64_t from) {
   const std::size_t chunk = std::min(block_size, kMaxTransfer);
   const std::unique_ptr<char[]> buffer =
       AtStage(Stage::kRead, path_, [chunk] { return std::make_unique<char[]>(chunk); });
+  if (facts_.regular && facts_.size > 0) return ReadToSize(buffer.get(), chunk, from, consume);
   for (;;) {
     if (!facts_.regular) WaitForData();
     std::size_t got = 0;
@@ -170,6 +147,45 @@ void InputFile::ReadBlocks(std::size_t block_size, const Consumer& consume) {
     if (got == 0) return;
     consume(std::string_view(buffer.get(), got));
   }
+}
+
+// Up to the size the file had when it was opened, however it grows meanwhile.
+void InputFile::ReadToSize(char* buffer, std::size_t chunk, std::uint64_t from,
+                           const Consumer& consume) {
+  for (std::uint64_t at = from; at < facts_.size;) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, facts_.size - at));
+    Check(Stage::kRead, path_, ReadAt(buffer, size, at));
+    consume(std::string_view(buffer, size));
+    at += size;
+  }
+  CheckNotShrunk();
+}
+
+std::error_code InputFile::ReadAt(char* buffer, std::size_t size, std::uint64_t offset) {
+  for (std::size_t filled = 0; filled < size;) {
+    std::size_t got = 0;
+    if (const std::error_code error =
+            os::ReadSomeAt(*input_, buffer + filled, std::min(size - filled, kMaxTransfer),
+                           offset + filled, got)) {
+      return error;
+    }
+    // The file was cut short under us.
+    if (got == 0) return os::SystemError(EIO);
+    filled += got;
+  }
+  return {};
+}
+
+void InputFile::CheckRead(std::error_code error) const {
+  Check(Stage::kRead, path_, error);
+}
+
+// Cut short after its bytes were read: what was read may be half old, half
+// new, and is no more the file than a short read would be.
+void InputFile::CheckNotShrunk() {
+  std::uint64_t size = 0;
+  Check(Stage::kRead, path_, os::InputSize(*input_, size));
+  if (size < facts_.size) Check(Stage::kRead, path_, os::SystemError(EIO));
 }
 
 // A pipe may stay silent for as long as its writer likes; a cancel must not

@@ -22,16 +22,26 @@ class InputFile {
 
   using Consumer = os::Consumer;
 
-  // Hands the whole file to `consume` in stretches of about `block_size`
-  // bytes, each valid only during its call.
-  void ForEachBlock(std::size_t block_size, const Consumer& consume);
+  // Hands the whole input to `consume` as it comes, in stretches of at most
+  // `block_size` bytes, each valid only during its call. A file on disk is
+  // read from `from` up to the size it had when it was opened; one cut
+  // shorter is a read error.
+  void ForEachBlock(std::size_t block_size, const Consumer& consume, std::uint64_t from = 0);
+
+  // A file on disk (facts().regular) may be read anywhere, from any thread:
+  // exactly `size` bytes from `offset`. A file cut shorter is a read error.
+  std::error_code ReadAt(char* buffer, std::size_t size, std::uint64_t offset);
+  // Throws a read error for `error`, if it is one.
+  void CheckRead(std::error_code error) const;
+  // Once the reads are done: a file that shrank meanwhile was not read whole.
+  void CheckNotShrunk();
+
   // The size when the file was opened, 0 when it has none (a pipe).
   std::uint64_t size() const { return facts_.size; }
   const os::InputFacts& facts() const { return facts_; }
 
  private:
-  void ReadAhead(std::size_t block_size, const Consumer& consume);
-  void ReadBlocks(std::size_t block_size, const Consumer& consume);
+  void ReadToSize(char* buffer, std::size_t chunk, std::uint64_t from, const Consumer& consume);
   void WaitForData();
 
   std::filesystem::path path_;

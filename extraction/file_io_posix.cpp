@@ -120,6 +120,18 @@ std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size
   }
 }
 
+std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::uint64_t offset,
+                           std::size_t& got) {
+  for (;;) {
+    const ssize_t result = ::pread(input.fd, buffer, size, static_cast<off_t>(offset));
+    if (result >= 0) {
+      got = static_cast<std::size_t>(result);
+      return {};
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
 // Reading a pipe that never had a writer would report its end at once, so
 // the first writer is waited for too.
 std::error_code AwaitData(Input& input, bool& ready) {

@@ -138,6 +138,20 @@ std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size
   return {};
 }
 
+std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::uint64_t offset,
+                           std::size_t& got) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  if (!::ReadFile(input.file, buffer, static_cast<DWORD>(size), &read, &at)) {
+    if (::GetLastError() != ERROR_HANDLE_EOF) return LastError();
+    read = 0;
+  }
+  got = read;
+  return {};
+}
+
 std::error_code AwaitData(Input& input, bool& ready) {
   DWORD available = 0;
   // A failure (a closed pipe) is left for ReadFile to report.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace linksift {
@@ -15,18 +16,26 @@ class LinkSink {
   virtual void Write(std::string_view bytes) = 0;
 };
 
+// Keeps a scanner's output in memory.
+class StringSink final : public LinkSink {
+ public:
+  void Write(std::string_view bytes) override { text.append(bytes); }
+  std::string text;
+};
+
 // Gathers a scanner's output into large writes to its sink.
 class LinkOutput {
  public:
   static constexpr std::size_t kCapacity = 64 * 1024;
 
-  explicit LinkOutput(LinkSink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
+  explicit LinkOutput(LinkSink& sink, std::size_t capacity = kCapacity)
+      : sink_(sink), capacity_(capacity), buffer_(new char[capacity]) {}
 
   // A piece longer than the buffer streams through.
   void Write(const char* data, std::size_t size) {
-    if (size > kCapacity - used_) {
+    if (size > capacity_ - used_) {
       Flush();
-      if (size >= kCapacity) return sink_.Write(std::string_view(data, size));
+      if (size >= capacity_) return sink_.Write(std::string_view(data, size));
     }
     std::memcpy(buffer_.get() + used_, data, size);
     used_ += size;
@@ -34,7 +43,7 @@ class LinkOutput {
 
   // Room for `size` bytes (at most kCapacity) to write in place, then Commit().
   char* Reserve(std::size_t size) {
-    if (size > kCapacity - used_) Flush();
+    if (size > capacity_ - used_) Flush();
     return buffer_.get() + used_;
   }
   void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
@@ -44,8 +53,13 @@ class LinkOutput {
     used_ = 0;
   }
 
+  // What is buffered, not yet written to the sink; Drop() forgets it.
+  std::string_view pending() const { return std::string_view(buffer_.get(), used_); }
+  void Drop() { used_ = 0; }
+
  private:
   LinkSink& sink_;
+  const std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "byte_search.h"
 
@@ -43,6 +44,19 @@ void LinkScanner::Finish() {
   if (state_ == LinkState::kInLink) CloseLink();
   state_ = LinkState::kSearching;
   out_.Flush();
+}
+
+void LinkScanner::ContinueFrom(LinkScanner& later, std::string_view written) {
+  out_.Write(written.data(), written.size());
+  const std::string_view pending = later.out_.pending();
+  out_.Write(pending.data(), pending.size());
+  later.out_.Drop();
+  state_ = std::exchange(later.state_, LinkState::kSearching);
+  count_ += std::exchange(later.count_, 0);
+  held_ = later.held_;
+  holding_ = std::exchange(later.holding_, false);
+  std::memcpy(tail_, later.tail_, kTail);
+  std::fill_n(later.tail_, kTail, '\n');
 }
 
 // Looks for a prefix that ends in the first bytes of this block and starts in

@@ -14,13 +14,22 @@ namespace linksift {
 // an empty line holds no link, how line ends pair up never matters.
 class LinkScanner {
  public:
-  explicit LinkScanner(LinkSink& sink) : out_(sink) {}
+  // `buffer`: how much output is gathered before the sink is called.
+  explicit LinkScanner(LinkSink& sink, std::size_t buffer = LinkOutput::kCapacity)
+      : out_(sink, buffer) {}
 
   void Feed(std::string_view block);
   // Ends the last line of the stream and writes out what is buffered.
   void Finish();
 
   LinkCount count() const { return count_; }
+
+  // Goes on where `later` stands, and leaves `later` as new. Past a line end
+  // every scanner stands where a new one does, so a scan started just past
+  // one continues this one: this scanner was last fed up to a line end,
+  // `later` from just past it. `written` is what `later` gave its sink; what
+  // it still buffers follows.
+  void ContinueFrom(LinkScanner& later, std::string_view written);
 
  private:
   template <typename Scanner>

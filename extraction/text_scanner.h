@@ -25,6 +25,9 @@ class TextScanner {
   void Finish();
 
   LinkCount count() const;
+  // The byte scanner, once the stream's first bytes have chosen it; null
+  // before or for UTF-16.
+  LinkScanner* bytes() { return bytes_ ? &*bytes_ : nullptr; }
 
  private:
   static constexpr std::size_t kMarkSize = 2;

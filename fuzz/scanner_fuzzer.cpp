@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "byte_search.h"
+#include "link_output.h"
 #include "link_scanner.h"
-#include "string_sink.h"
 #include "text_scanner.h"
 
 namespace linksift {
@@ -124,7 +124,7 @@ Result Expected(std::string_view stream) {
 // --- The scanner, fed each block from an allocation of its own size, so
 // that the sanitizer sees any read past a block's end.
 
-using testing_support::StringSink;
+using linksift::StringSink;
 
 template <typename Scanner>
 Result Scan(std::string_view stream, std::size_t block) {

@@ -64,7 +64,7 @@ while IFS='|' read -r name options expected; do
   echo "ok $name: $(cat "$work/stderr")"
 done <<CASES
 read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
-read error midway in a file|-P $work/in.txt -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
+read error midway in a file|-P $work/in.txt -e trace=pread64 -e inject=pread64:error=EIO:when=2|cannot read the input.*Input/output error
 disk full|-e trace=write -e inject=write:error=ENOSPC:when=6|cannot write the output.*No space left
 interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=6..8 -e inject=write:error=EIO:when=9|cannot write the output.*Input/output error
 fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
@@ -78,6 +78,7 @@ CASES
 # the system refuses leaves it all to the final fsync.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
 for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
+  "-P $work/in.txt -e trace=pread64 -e inject=pread64:error=EINTR:when=1+2" \
   "-e trace=write -e inject=write:error=EINTR:when=6..16+2" \
   "-e trace=sync_file_range -e inject=sync_file_range:error=ENOSYS"; do
   input="$work/in.txt"

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -27,22 +28,38 @@ using namespace testing_support;
 using FileIoPosixTest = TempDirTest;
 
 // A file cut short while it is being read is a read error, never a crash
-// and never a quietly shorter input.
+// and never a quietly shorter input, whether it is read block by block or a
+// run splits it between two threads.
 TEST_F(FileIoPosixTest, FileTruncatedDuringTheRunIsAReadError) {
   const long page = ::sysconf(_SC_PAGESIZE);
-  WriteFile(dir_ / "in.txt", std::string(3 * page, 'x'));
-  InputFile input(dir_ / "in.txt");
-  try {
-    input.ForEachBlock(page, [&](std::string_view part) {
-      fs::resize_file(dir_ / "in.txt", 0);
-      volatile char touch = part[0];
-      (void)touch;
-    });
-    FAIL() << "no error";
-  } catch (const ExtractionError& e) {
-    EXPECT_EQ(e.stage(), Stage::kRead);
-    EXPECT_EQ(e.code(), std::errc::io_error);
+  const fs::path in = dir_ / "in.txt";
+  const auto truncate = [&] { fs::resize_file(in, 0); };
+  const std::vector<std::pair<const char*, std::function<void()>>> readers = {
+      {"block by block",
+       [&] { InputFile(in).ForEachBlock(page, [&](std::string_view) { truncate(); }); }},
+      {"a whole run",
+       [&] {
+         RunOptions options;
+         options.block_size = page;
+         options.progress_interval = {};
+         options.on_progress = [&](std::uint64_t, std::uint64_t) { truncate(); };
+         ExtractLinksFromFile(in, dir_ / "urls.txt", options);
+       }},
+  };
+  for (const auto& [name, read] : readers) {
+    SCOPED_TRACE(name);
+    std::string text;
+    while (text.size() < 3 * static_cast<std::size_t>(page)) text += "see http://example.org\n";
+    WriteFile(in, text);
+    try {
+      read();
+      ADD_FAILURE() << "no error";
+    } catch (const ExtractionError& e) {
+      EXPECT_EQ(e.stage(), Stage::kRead);
+      EXPECT_EQ(e.code(), std::errc::io_error);
+    }
   }
+  EXPECT_FALSE(fs::exists(dir_ / "urls.txt"));
 }
 
 // Devices and pipes are written as they are; replacing one with a file would be wrong.

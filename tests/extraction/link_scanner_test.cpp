@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "link_output.h"
 #include "stream_cases.h"
-#include "string_sink.h"
 #include "test_support.h"
 
 namespace linksift {
