@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -40,6 +41,31 @@ const char* PlainLineEnd(const char* begin, const char* end) {
   return FirstOf(std::string_view(begin, static_cast<std::size_t>(end - begin)), "\r\n");
 }
 
+// Mostly `filler`, sometimes dense with `symbols`, the ones a search looks for.
+template <typename Char>
+std::basic_string<Char> RandomText(std::mt19937_64& random, std::size_t size,
+                                   std::basic_string_view<Char> symbols, Char filler) {
+  std::basic_string<Char> text(size, filler);
+  const unsigned density = 1 + random() % 64;
+  for (Char& c : text) {
+    if (random() % density == 0) c = symbols[random() % symbols.size()];
+  }
+  return text;
+}
+
+// `bytes` copied `offset` bytes into an allocation that ends where they do, so
+// that the sanitizer sees any read past them; the offset moves their start
+// across alignments.
+struct Placed {
+  Placed(std::string_view bytes, std::size_t offset) : block(new char[offset + bytes.size()]) {
+    begin = block.get() + offset;
+    end = std::copy(bytes.begin(), bytes.end(), begin);
+  }
+  std::unique_ptr<char[]> block;
+  char* begin;
+  char* end;
+};
+
 struct SearchCase {
   std::string name;
   Search search;
@@ -53,20 +79,10 @@ TEST_P(ByteSearchTest, FindsWhatAPlainLoopFinds) {
   std::mt19937_64 random(42);
   constexpr std::string_view kBytes = ":/ \r\n";
   for (int round = 0; round < 20'000; ++round) {
-    // The stretch ends where its allocation does, so that the sanitizer sees
-    // any read past it; the offset moves its start across alignments.
-    const std::size_t size = random() % 200;
-    const std::size_t offset = random() % 64;
-    const std::unique_ptr<char[]> block(new char[offset + size]);
-    char* const begin = block.get() + offset;
-    char* const end = begin + size;
-    // Mostly filler, sometimes dense with the bytes that matter.
-    const unsigned density = 1 + random() % 64;
-    for (char* p = begin; p < end; ++p) {
-      *p = random() % density == 0 ? kBytes[random() % kBytes.size()] : 'a';
-    }
-    ASSERT_EQ(c.search(begin, end) - begin, c.plain(begin, end) - begin)
-        << "round " << round << ": " << std::string_view(begin, size);
+    const std::string text = RandomText(random, random() % 200, kBytes, 'a');
+    const Placed at(text, random() % 64);
+    ASSERT_EQ(c.search(at.begin, at.end) - at.begin, c.plain(at.begin, at.end) - at.begin)
+        << "round " << round << ": " << text;
   }
 }
 
@@ -106,19 +122,9 @@ TEST_P(UnitSearchTest, FindsWhatAPlainLoopFinds) {
   std::mt19937_64 random(43);
   constexpr std::u16string_view kUnits = u":/ \r\n\u0D0A\u3A2F\u2F2F\u2020\u0A00\u2000\u3A00";
   for (int round = 0; round < 20'000; ++round) {
-    const std::size_t size = random() % 100;
-    const std::size_t offset = random() % 64;
-    std::u16string units(size, u'a');
-    const unsigned density = 1 + random() % 64;
-    for (char16_t& unit : units) {
-      if (random() % density == 0) unit = kUnits[random() % kUnits.size()];
-    }
-    const std::string bytes = Utf16Stream(units, c.order).substr(2);
-    // As above: the stretch ends where its allocation does, at any alignment.
-    const std::unique_ptr<char[]> block(new char[offset + bytes.size()]);
-    char* const begin = block.get() + offset;
-    std::copy(bytes.begin(), bytes.end(), begin);
-    ASSERT_EQ(c.search(c.order, begin, begin + bytes.size()) - begin,
+    const std::u16string units = RandomText(random, random() % 100, kUnits, u'a');
+    const Placed at(Utf16Stream(units, c.order).substr(2), random() % 64);
+    ASSERT_EQ(c.search(c.order, at.begin, at.end) - at.begin,
               2 * static_cast<std::ptrdiff_t>(PlainUnitSearch(c, units)))
         << "round " << round;
   }
