@@ -42,18 +42,18 @@ const char* ScalarSchemeSeparator(const Lanes& l, const char* p, const char* end
   return end;
 }
 
-const char* ScalarLinkEnd(const Lanes& l, const char* p, const char* end) {
-  for (; p < end; p += 2) {
-    const Lane unit = LaneAt(p);
-    if (unit == l.blank || unit == l.cr || unit == l.lf) return p;
-  }
-  return end;
+bool IsLineEnd(const Lanes& l, Lane unit) {
+  return unit == l.cr || unit == l.lf;
+}
+bool IsLinkEnd(const Lanes& l, Lane unit) {
+  return unit == l.blank || IsLineEnd(l, unit);
 }
 
-const char* ScalarLineEnd(const Lanes& l, const char* p, const char* end) {
+// The first unit that is one of those IsWanted looks for.
+template <bool (*IsWanted)(const Lanes&, Lane)>
+const char* ScalarFind(const Lanes& l, const char* p, const char* end) {
   for (; p < end; p += 2) {
-    const Lane unit = LaneAt(p);
-    if (unit == l.cr || unit == l.lf) return p;
+    if (IsWanted(l, LaneAt(p))) return p;
   }
   return end;
 }
@@ -65,7 +65,7 @@ struct Kernel {
   const char* (*line_end)(const Lanes&, const char*, const char*);
 };
 
-constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarLinkEnd, ScalarLineEnd};
+constexpr Kernel kScalar = {ScalarSchemeSeparator, ScalarFind<IsLinkEnd>, ScalarFind<IsLineEnd>};
 
 #ifdef LINKSIFT_HAVE_AVX2_PATH
 
@@ -94,23 +94,24 @@ LINKSIFT_AVX2 const char* Avx2SchemeSeparator(const Lanes& l, const char* p, con
   return ScalarSchemeSeparator(l, p, end);
 }
 
-LINKSIFT_AVX2 const char* Avx2LinkEnd(const Lanes& l, const char* p, const char* end) {
-  for (; end - p >= 32; p += 32) {
-    if (const unsigned m = Equal(p, l.blank) | Equal(p, l.cr) | Equal(p, l.lf)) {
-      return p + _tzcnt_u32(m);
-    }
-  }
-  return ScalarLinkEnd(l, p, end);
+LINKSIFT_AVX2 inline unsigned LineEndMask(const Lanes& l, const char* p) {
+  return Equal(p, l.cr) | Equal(p, l.lf);
+}
+LINKSIFT_AVX2 inline unsigned LinkEndMask(const Lanes& l, const char* p) {
+  return Equal(p, l.blank) | LineEndMask(l, p);
 }
 
-LINKSIFT_AVX2 const char* Avx2LineEnd(const Lanes& l, const char* p, const char* end) {
+// Mask and IsWanted pick out the same units, a vector or one at a time.
+template <unsigned (*Mask)(const Lanes&, const char*), bool (*IsWanted)(const Lanes&, Lane)>
+LINKSIFT_AVX2 const char* Avx2Find(const Lanes& l, const char* p, const char* end) {
   for (; end - p >= 32; p += 32) {
-    if (const unsigned m = Equal(p, l.cr) | Equal(p, l.lf)) return p + _tzcnt_u32(m);
+    if (const unsigned m = Mask(l, p)) return p + _tzcnt_u32(m);
   }
-  return ScalarLineEnd(l, p, end);
+  return ScalarFind<IsWanted>(l, p, end);
 }
 
-constexpr Kernel kAvx2 = {Avx2SchemeSeparator, Avx2LinkEnd, Avx2LineEnd};
+constexpr Kernel kAvx2 = {Avx2SchemeSeparator, Avx2Find<LinkEndMask, IsLinkEnd>,
+                          Avx2Find<LineEndMask, IsLineEnd>};
 
 #else
 constexpr Kernel kAvx2 = kScalar;  // never chosen: CanRunSearchKernel says no
