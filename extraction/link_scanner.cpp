@@ -101,13 +101,6 @@ const char* LinkScanner::ContinueLink(const char* pos, const char* end) {
   return stop + 1;
 }
 
-const char* LinkScanner::SkipLine(const char* pos, const char* end) {
-  const char* line_end = FindLineEnd(pos, end);
-  if (line_end == end) return end;
-  state_ = LinkState::kSearching;
-  return line_end + 1;
-}
-
 void LinkScanner::AppendToLink(const char* begin, const char* end) {
   if (begin == end) return;
   if (holding_) out_.Write(&held_, 1);

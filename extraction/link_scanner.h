@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "byte_search.h"
 #include "link_output.h"
 #include "link_rule.h"
 #include "link_states.h"
@@ -36,11 +37,14 @@ class LinkScanner {
   friend void ScanStretch(Scanner&, const char*, const char*);
   // Enough bytes of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
+  static constexpr std::size_t kUnitSize = 1;
 
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
   const char* ContinueLink(const char* pos, const char* end);
-  const char* SkipLine(const char* pos, const char* end);
+  const char* FindLineEndIn(const char* pos, const char* end) const {
+    return FindLineEnd(pos, end);
+  }
   void AppendToLink(const char* begin, const char* end);
   void CloseLink();
   void RememberTail(const char* begin, const char* end);

@@ -9,7 +9,8 @@ enum class LinkState { kSearching, kInLink, kSkippingLine };
 // Runs a scanner's states over one stretch of its input [begin, end): first
 // the seam with the previous stretch, then each state's step until the
 // stretch is used up, then the tail kept for the next seam. Both scanners,
-// bytes and UTF-16 code units, share this order; each supplies the steps.
+// bytes and UTF-16 code units, share this order and the skip to a line's
+// end; each supplies the other steps, its line-end search and its unit size.
 template <typename Scanner>
 void ScanStretch(Scanner& scanner, const char* begin, const char* end) {
   const char* pos = begin;
@@ -23,7 +24,10 @@ void ScanStretch(Scanner& scanner, const char* begin, const char* end) {
         pos = scanner.ContinueLink(pos, end);
         break;
       case LinkState::kSkippingLine:
-        pos = scanner.SkipLine(pos, end);
+        pos = scanner.FindLineEndIn(pos, end);
+        if (pos == end) break;
+        scanner.state_ = LinkState::kSearching;
+        pos += Scanner::kUnitSize;
         break;
     }
   }

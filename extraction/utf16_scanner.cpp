@@ -136,13 +136,6 @@ const char* Utf16LinkScanner::ContinueLink(const char* pos, const char* end) {
   return stop + 2;
 }
 
-const char* Utf16LinkScanner::SkipLine(const char* pos, const char* end) {
-  const char* line_end = FindLineEnd16(order_, pos, end);
-  if (line_end == end) return end;
-  state_ = LinkState::kSearching;
-  return line_end + 2;
-}
-
 // Converts the units as they come, all but the last, which is held back.
 void Utf16LinkScanner::AppendToLink(const char* begin, const char* end) {
   while (begin < end) {

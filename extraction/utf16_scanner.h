@@ -30,6 +30,7 @@ class Utf16LinkScanner {
   friend void ScanStretch(Scanner&, const char*, const char*);
   // Enough units of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
+  static constexpr std::size_t kUnitSize = 2;
   // Units of a link converted between checks for room in the output.
   static constexpr std::size_t kChunk = 4096;
 
@@ -37,7 +38,9 @@ class Utf16LinkScanner {
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
   const char* ContinueLink(const char* pos, const char* end);
-  const char* SkipLine(const char* pos, const char* end);
+  const char* FindLineEndIn(const char* pos, const char* end) const {
+    return FindLineEnd16(order_, pos, end);
+  }
   bool IsSchemeBefore(const char* separator) const;
   void AppendToLink(const char* begin, const char* end);
   void AppendUnits(const char16_t* units, std::size_t count);
