@@ -53,42 +53,57 @@ SplitScan::~SplitScan() {
 std::error_code SplitScan::Run(const Progress& progress) {
   const std::unique_ptr<char[]> own(new char[chunk_]);
   for (std::uint64_t next = 0; next < chunks_; ++next) {
-    Piece* piece = nullptr;
-    {
-      std::unique_lock lock(mutex_);
-      for (;;) {
-        piece = Holding(next);
-        if (piece == nullptr || piece->state == Piece::State::kReady) break;
-        // The helper is reading the next chunk: scan a later one meanwhile.
-        if (Piece* spare = Claim()) {
-          lock.unlock();
-          ScanAside(*spare);
-          lock.lock();
-          spare->state = Piece::State::kReady;
-          continue;
-        }
-        changed_.wait(lock);
-      }
-      if (piece == nullptr) ++claimed_;  // no one has it: claimed_ == next
-    }
     std::size_t size = 0;
-    if (piece == nullptr) {
-      if (const std::error_code error = ReadChunk(own.get(), next, size)) return error;
-      scanner_.Feed(std::string_view(own.get(), size));
-    } else {
-      if (piece->error) return piece->error;
-      size = piece->size;
-      scanner_.Feed(std::string_view(piece->bytes.get(), piece->head));
-      if (piece->split) scanner_.ContinueFrom(piece->ahead, piece->overflow.text);
-      piece->overflow.text.clear();
-      {
-        const std::lock_guard lock(mutex_);
-        piece->state = Piece::State::kFree;
-      }
-      changed_.notify_all();
-    }
+    Piece* const piece = AwaitChunk(next);
+    const std::error_code error =
+        piece != nullptr ? TakeOver(*piece, size) : ScanHere(own.get(), next, size);
+    if (error) return error;
     progress(size);
   }
+  return {};
+}
+
+// The piece that holds chunk `next` once it is scanned, or null when no one
+// has set out to read it: then the run's thread does, and it is claimed.
+SplitScan::Piece* SplitScan::AwaitChunk(std::uint64_t next) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    Piece* const piece = Holding(next);
+    if (piece == nullptr) {
+      ++claimed_;  // every chunk before it is claimed: claimed_ == next
+      return nullptr;
+    }
+    if (piece->state == Piece::State::kReady) return piece;
+    // The helper is reading the next chunk: scan a later one meanwhile.
+    if (Piece* const spare = Claim()) {
+      lock.unlock();
+      ScanAside(*spare);
+      lock.lock();
+      spare->state = Piece::State::kReady;
+      continue;
+    }
+    changed_.wait(lock);
+  }
+}
+
+std::error_code SplitScan::ScanHere(char* buffer, std::uint64_t index, std::size_t& size) {
+  if (const std::error_code error = ReadChunk(buffer, index, size)) return error;
+  scanner_.Feed(std::string_view(buffer, size));
+  return {};
+}
+
+// Feeds the chunk's head and goes on from where the scan aside stands.
+std::error_code SplitScan::TakeOver(Piece& piece, std::size_t& size) {
+  if (piece.error) return piece.error;
+  size = piece.size;
+  scanner_.Feed(std::string_view(piece.bytes.get(), piece.head));
+  if (piece.split) scanner_.ContinueFrom(piece.ahead, piece.overflow.text);
+  piece.overflow.text.clear();
+  {
+    const std::lock_guard lock(mutex_);
+    piece.state = Piece::State::kFree;
+  }
+  changed_.notify_all();
   return {};
 }
 

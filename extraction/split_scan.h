@@ -49,6 +49,9 @@ class SplitScan {
 
   struct Piece;
 
+  Piece* AwaitChunk(std::uint64_t next);
+  std::error_code ScanHere(char* buffer, std::uint64_t index, std::size_t& size);
+  std::error_code TakeOver(Piece& piece, std::size_t& size);
   void Help();
   Piece* Holding(std::uint64_t index);
   Piece* Claim();
