@@ -6,6 +6,8 @@
 set -euo pipefail
 
 driver="$(realpath "$1")"
+# The name the system gives the driver's process: at most 15 characters.
+driver_name="$(basename "$driver" | cut -c1-15)"
 command -v strace >/dev/null || { echo "strace is not installed"; exit 1; }
 work="$(mktemp -d)"
 cleanup() {
@@ -34,7 +36,8 @@ await_temporaries() {
   return 1
 }
 # Starts the driver with ARGUMENTS in the background under strace OPTIONS; its
-# own pid goes to run.pid.
+# own pid goes to run.pid. strace first forks short-lived children of its own
+# to probe what ptrace can do, so the driver is found by its name.
 start_traced() {
   local options="$1"
   shift
@@ -42,7 +45,7 @@ start_traced() {
   # shellcheck disable=SC2086
   strace -f -o /dev/null $options -- "$driver" "$@" >/dev/null 2>stderr &
   traced=$!
-  for _ in $(seq 200); do pgrep -P "$traced" >run.pid && break; sleep 0.05; done
+  for _ in $(seq 200); do pgrep -P "$traced" -x "$driver_name" >run.pid && break; sleep 0.05; done
 }
 
 # Which openat makes the unnamed temporary: failing it makes the run name its
