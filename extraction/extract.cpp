@@ -54,8 +54,8 @@ class RunMonitor {
 };
 
 // A file on disk: its first bytes choose the reading; bytes are scanned on two
-// threads, UTF-16 on this one.
-// `feed` counts bytes with `monitor` and gives them to `scanner`.
+// threads, UTF-16 on this one. `feed` counts bytes with `monitor` and gives
+// them to `scanner`.
 void ScanFile(InputFile& source, TextScanner& scanner, RunMonitor& monitor,
               const InputFile::Consumer& feed, std::size_t chunk) {
   char start[2];
@@ -85,14 +85,13 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   std::optional<TextScanner> scanner;
   AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
   RunMonitor monitor(options, source->size());
-  // Stretches small enough to stay in a core's cache from the read to the scan.
   const std::size_t block = std::max<std::size_t>(options.block_size, 1);
   const InputFile::Consumer feed = [&](std::string_view bytes) {
     monitor.Advance(bytes.size());
     scanner->Feed(bytes);
   };
   AtStage(Stage::kRead, input, [&] {
-    if (!source->facts().regular || source->size() == 0) return source->ForEachBlock(block, feed);
+    if (!source->sized()) return source->ForEachBlock(block, feed);
     ScanFile(*source, *scanner, monitor, feed, block);
   });
   scanner->Finish();

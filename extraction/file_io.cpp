@@ -139,7 +139,7 @@ void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume, st
   const std::size_t chunk = std::min(block_size, kMaxTransfer);
   const std::unique_ptr<char[]> buffer =
       AtStage(Stage::kRead, path_, [chunk] { return std::make_unique<char[]>(chunk); });
-  if (facts_.regular && facts_.size > 0) return ReadToSize(buffer.get(), chunk, from, consume);
+  if (sized()) return ReadToSize(buffer.get(), chunk, from, consume);
   for (;;) {
     if (!facts_.regular) WaitForData();
     std::size_t got = 0;

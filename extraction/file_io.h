@@ -38,6 +38,8 @@ class InputFile {
 
   // The size when the file was opened, 0 when it has none (a pipe).
   std::uint64_t size() const { return facts_.size; }
+  // A file on disk with a size to read up to, which ReadAt may read anywhere.
+  bool sized() const { return facts_.regular && facts_.size > 0; }
   const os::InputFacts& facts() const { return facts_; }
 
  private:
