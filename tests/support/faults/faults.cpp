@@ -16,13 +16,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -41,8 +40,7 @@ struct Rule {
   std::atomic<unsigned long> seen{0};
 
   bool Fails(unsigned long n) const {
-    if (n < first || n > last) return false;
-    return step == 0 ? true : (n - first) % step == 0;
+    return n >= first && n <= last && (step == 0 || (n - first) % step == 0);
   }
 };
 
