@@ -17,7 +17,9 @@ enum class Stage {
   kReplace,       // putting the temporary file in place of the output
 };
 
-// The one error a run reports. It carries facts only; front ends choose the words.
+// The one error a run reports: the facts, for a front end that words the
+// failure itself (the window, in Russian), and an English message, what(),
+// for one that shows it as it is (the command-line driver).
 class ExtractionError : public std::runtime_error {
  public:
   // `action` words the failure for the English message when the stage's
