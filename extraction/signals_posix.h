@@ -9,8 +9,9 @@ namespace linksift {
 
 // Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives, so that a
 // reader that leaves or a file size limit fails the write ("Broken pipe",
-// "File too large") instead of killing the process. On the way out it takes
-// what the writes raised, so that unblocking does not deliver it.
+// "File too large") instead of killing the process, whatever policy its
+// program set. On the way out it takes what the writes raised, so that
+// unblocking does not deliver it.
 class WriteSignalsAsErrors {
  public:
   WriteSignalsAsErrors();
@@ -22,11 +23,30 @@ class WriteSignalsAsErrors {
   sigset_t saved_;
 };
 
-// Named temporaries of the runs in progress, which the ending signals remove
-// before they end the process. Returns a slot for ForgetTemporary, or -1 when
-// all are taken: the temporary is then left to the next run's sweep.
-int RememberTemporary(int directory, const std::string& name);
-// The temporary has been renamed or removed; `slot` becomes -1.
-void ForgetTemporary(int& slot);
+// A named temporary's place among those the ending signals remove before they
+// end the process, held from Remember to Forget. Slots are few and fixed, so
+// that a signal handler can read them: when all are taken the temporary is
+// left to the next run's sweep.
+class LiveName {
+ public:
+  LiveName() = default;
+  LiveName(const LiveName&) = delete;
+  LiveName& operator=(const LiveName&) = delete;
+  ~LiveName() { Forget(); }
+
+  // `name` in `directory`, which must stay open until Forget.
+  void Remember(int directory, const std::string& name);
+  // The temporary has been renamed or removed. A removal under way keeps the
+  // slot until it is done with the name.
+  void Forget() noexcept;
+  bool remembered() const { return slot_ >= 0; }
+
+ private:
+  int slot_ = -1;
+};
+
+// Called by RemoveLiveTemporaries with each slot it has claimed, before it
+// reads the name: a test's seam to act in between. Null in the programs.
+void SetRemovalHookForTests(void (*hook)(int slot));
 
 }  // namespace linksift

@@ -96,12 +96,12 @@ std::error_code TemporaryFile::Lock(const char* name) {
 
 void TemporaryFile::Name(const std::string& name) {
   name_ = name;
-  live_slot_ = RememberTemporary(folder_, name_);
+  live_.Remember(folder_, name_);
 }
 
 // The name is no longer ours: the ending signals must not remove it.
 void TemporaryFile::Unname() noexcept {
-  ForgetTemporary(live_slot_);
+  live_.Forget();
   name_.clear();
 }
 

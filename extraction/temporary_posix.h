@@ -48,8 +48,8 @@ class TemporaryFile {
   Handle file_;
   Handle lock_;  // holds the lock from the creation to the rename
   std::string leaf_;
-  std::string name_;    // empty while the file has no name
-  int live_slot_ = -1;  // name_'s among those the ending signals remove
+  std::string name_;  // empty while the file has no name
+  LiveName live_;     // name_ for the ending signals
 };
 
 }  // namespace linksift::os
