@@ -6,9 +6,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iterator>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "ending_signals_posix.h"
@@ -81,11 +84,52 @@ bool Ignored(int signal) {
   ::_exit(128 + signal);  // not reached
 }
 
+// Process-wide, for every write of the program's, the count it prints included.
+void IgnoreWriteSignals() {
+  for (const int signal : kWriteSignals) ::signal(signal, SIG_IGN);
+}
+
+// The ending signals blocked on the calling thread, and so on every thread it
+// starts after: a signal thus never lands in a wait the kernel lets only a
+// fatal one break (a read from a stalled network file).
+sigset_t BlockEndingSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : kEndingSignals) {
+    if (!Ignored(signal)) sigaddset(&signals, signal);
+  }
+  sigaddset(&signals, kWakeSignal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+// Waits up to `timeout` for one of `ending`, or for the wake signal; one of
+// `ending` removes the live temporaries and ends the process as it would have.
+void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout) {
+  const int signal = ::sigtimedwait(&ending, nullptr, &timeout);
+  if (signal > 0 && signal != kWakeSignal) EndAs(signal);
+}
+
+// What the run let out is reported like any failure, not by std::terminate.
+// No allocation: it may be the lack of memory itself.
+int Reported(const char* program, const std::function<int()>& run) noexcept {
+  try {
+    return run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", program, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "%s: an unknown failure\n", program);
+  }
+  std::fflush(stderr);
+  return kRunFailed;
+}
+
 }  // namespace
 
 void InstallEndingHandlers() {
   static std::once_flag installed;
   std::call_once(installed, [] {
+    IgnoreWriteSignals();
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
       struct sigaction& previous = g_previous_actions[i];
       ::sigaction(kEndingSignals[i], nullptr, &previous);
@@ -100,24 +144,28 @@ void InstallEndingHandlers() {
   });
 }
 
-sigset_t BlockEndingSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : kEndingSignals) {
-    if (!Ignored(signal)) sigaddset(&signals, signal);
+int RunTakingEndingSignals(const char* program, const std::function<int()>& run) {
+  IgnoreWriteSignals();
+  const sigset_t ending = BlockEndingSignals();
+  const pthread_t waiter = ::pthread_self();
+  std::atomic<bool> done{false};
+  int status = kRunFailed;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      status = Reported(program, run);
+      done.store(true);
+      ::pthread_kill(waiter, kWakeSignal);
+    });
+  } catch (const std::exception&) {
+    // Out of threads: the run goes on here, the signals handled where they land.
+    ::pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+    InstallEndingHandlers();
+    return Reported(program, run);
   }
-  sigaddset(&signals, kWakeSignal);
-  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  return signals;
-}
-
-void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout) {
-  const int signal = ::sigtimedwait(&ending, nullptr, &timeout);
-  if (signal > 0 && signal != kWakeSignal) EndAs(signal);
-}
-
-void WakeWaiter(pthread_t thread) {
-  ::pthread_kill(thread, kWakeSignal);
+  while (!done.load()) AwaitEndingSignal(ending, {1, 0});
+  thread.join();
+  return status;
 }
 
 WriteSignalsAsErrors::WriteSignalsAsErrors() {

@@ -9,9 +9,10 @@ namespace linksift {
 
 // Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives, so that a
 // reader that leaves or a file size limit fails the write ("Broken pipe",
-// "File too large") instead of killing the process, whatever policy its
-// program set. On the way out it takes what the writes raised, so that
-// unblocking does not deliver it.
+// "File too large") instead of killing the process, for a caller that set no
+// signal policy (ending_signals_posix.h ignores both for the programs). On
+// the way out it takes what the writes raised, so that unblocking does not
+// deliver it.
 class WriteSignalsAsErrors {
  public:
   WriteSignalsAsErrors();

@@ -1,10 +1,13 @@
-// The signal side of a run: the names the ending signals remove.
+// The signal side of a run: the names the ending signals remove, and the
+// driver's run on a thread of its own.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <new>
 #include <string>
 
 #include "ending_signals_posix.h"
@@ -53,6 +56,33 @@ TEST_F(SignalsTest, ARunNamingAnotherTemporaryNeverOverwritesOneBeingRemoved) {
   std::array<LiveName, 64> all;
   for (LiveName& name : all) name.Remember(folder.get(), "any.tmp");
   EXPECT_TRUE(all.back().remembered()) << "a slot was left taken";
+}
+
+// A failure the run lets out is reported and fails the program, as any
+// other does, instead of ending it through std::terminate.
+TEST_F(SignalsTest, TheDriversRunReportsWhatItThrows) {
+  struct Case {
+    const char* name;
+    int (*run)();
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"returns", [] { return 3; }, 3, ""},
+      {"out of memory", []() -> int { throw std::bad_alloc(); }, kRunFailed,
+       "prog: std::bad_alloc\n"},
+      {"not an exception", []() -> int { throw 7; }, kRunFailed, "prog: an unknown failure\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path errors = dir_ / "errors.txt";
+    const int status = InChild([&] {
+      if (std::freopen(errors.c_str(), "w", stderr) == nullptr) return kChildSkipped;
+      return RunTakingEndingSignals("prog", c.run);
+    });
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(ReadFile(errors), c.message);
+  }
 }
 
 }  // namespace
