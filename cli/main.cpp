@@ -135,7 +135,7 @@ void HoldClosedStandardStreams() {
 #ifdef _WIN32
 // UTF-16 arguments: the narrow form would lose names outside the code page.
 int wmain(int argc, wchar_t** argv) {
-  return Run(argc, argv);
+  return linksift::RunCatching("linksift-extract", [&] { return Run(argc, argv); });
 }
 #else
 int main(int argc, char** argv) {

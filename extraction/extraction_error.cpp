@@ -1,5 +1,7 @@
 #include "extraction_error.h"
 
+#include <cstdio>
+#include <exception>
 #include <utility>
 
 #include "system_reason.h"
@@ -42,6 +44,19 @@ ExtractionError ExtractionError::FolderRefused(std::filesystem::path path, std::
   ExtractionError error(Stage::kCreateOutput, std::move(path), code);
   error.folder_refused_ = true;
   return error;
+}
+
+// No allocation: what escaped may be the lack of memory itself.
+int RunCatching(const char* program, const std::function<int()>& run) noexcept {
+  try {
+    return run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", program, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "%s: an unknown failure\n", program);
+  }
+  std::fflush(stderr);
+  return kRunFailed;
 }
 
 const char* Describe(Stage stage) {

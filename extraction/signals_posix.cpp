@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <iterator>
@@ -110,20 +109,6 @@ void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout) {
   if (signal > 0 && signal != kWakeSignal) EndAs(signal);
 }
 
-// What the run let out is reported like any failure, not by std::terminate.
-// No allocation: it may be the lack of memory itself.
-int Reported(const char* program, const std::function<int()>& run) noexcept {
-  try {
-    return run();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", program, e.what());
-  } catch (...) {
-    std::fprintf(stderr, "%s: an unknown failure\n", program);
-  }
-  std::fflush(stderr);
-  return kRunFailed;
-}
-
 }  // namespace
 
 void InstallEndingHandlers() {
@@ -153,7 +138,7 @@ int RunTakingEndingSignals(const char* program, const std::function<int()>& run)
   std::thread thread;
   try {
     thread = std::thread([&] {
-      status = Reported(program, run);
+      status = RunCatching(program, run);
       done.store(true);
       ::pthread_kill(waiter, kWakeSignal);
     });
@@ -161,7 +146,7 @@ int RunTakingEndingSignals(const char* program, const std::function<int()>& run)
     // Out of threads: the run goes on here, the signals handled where they land.
     ::pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
     InstallEndingHandlers();
-    return Reported(program, run);
+    return RunCatching(program, run);
   }
   while (!done.load()) AwaitEndingSignal(ending, {1, 0});
   thread.join();

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "extraction_error.h"
+
 namespace linksift {
 
 // Signal policy is the program's, set by its main at start-up. Either way a
@@ -20,11 +22,9 @@ void InstallEndingHandlers();
 // every other thread. A signal thus never lands in a wait the kernel lets
 // only a fatal one break (a read from a stalled network file): it removes the
 // live temporaries and ends the process as it would have. Returns what `run`
-// returns; anything it throws is reported on standard error after `program`
-// and gives kRunFailed. Out of threads, `run` goes on on the calling thread
-// with the handlers above.
+// returns, or what RunCatching makes of what it throws. Out of threads, `run`
+// goes on on the calling thread with the handlers above.
 int RunTakingEndingSignals(const char* program, const std::function<int()>& run);
-inline constexpr int kRunFailed = 1;
 
 // Removes the named temporaries of the runs in progress, for a process that
 // ends without waiting for them. Async-signal-safe.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -52,6 +53,15 @@ class ExtractionCancelled : public std::exception {
 
 // The English name of a stage, for logs and the command-line driver.
 const char* Describe(Stage stage);
+
+// A program's exit status for a run that failed.
+inline constexpr int kRunFailed = 1;
+
+// Runs a program's `run` and returns what it returns. What it lets out (no
+// memory left outside the extraction) is reported on standard error after
+// `program` and gives kRunFailed, rather than ending the program through
+// std::terminate.
+int RunCatching(const char* program, const std::function<int()>& run) noexcept;
 
 // Runs `step`, turning a lack of memory or of threads into the error of
 // `stage` on `path`, so that it is reported like any other failure.
