@@ -19,8 +19,9 @@ using Consumer = std::function<void(std::string_view)>;
 
 // An input file open for reading, as the system keeps it.
 struct Input;
-// A replacement in the making: the target's facts, the open temporary and its
-// name. Letting one go removes the temporary.
+// An output in the making: the target's facts and either what is written in
+// place or the temporary that replaces the target. Letting one go removes the
+// temporary.
 struct Output;
 
 void Release(Input* input) noexcept;

@@ -6,11 +6,11 @@
 
 namespace linksift {
 
-// Signal policy is the program's, set by its main at start-up. Either way a
-// write that loses its reader or passes a file size limit fails ("Broken
-// pipe", "File too large") rather than killing the process: SIGPIPE and
-// SIGXFSZ are ignored. The ending signals are SIGTERM, SIGINT and SIGHUP, and
-// one that is ignored (nohup) stays ignored. Either:
+// Signal policy is the program's, set by its main at start-up in one of the
+// two ways below. Both ignore SIGPIPE and SIGXFSZ, so that a write that loses
+// its reader or passes a file size limit fails ("Broken pipe", "File too
+// large") rather than killing the process. The ending signals are SIGTERM,
+// SIGINT and SIGHUP, and one that is ignored (nohup) stays ignored. Either:
 //
 // Handlers that remove the named temporaries of the runs in progress and then
 // end the process as the signal would have, for a program whose runs are on
