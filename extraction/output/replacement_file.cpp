@@ -113,28 +113,29 @@ ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>
                                  const InputFile* input)
     : target_(target), cancel_(cancel) {
   if (target_ == "-") {
-    in_place_ = true;
     Check(Stage::kCreateOutput, target_, os::AdoptOutputDescriptor(os::kStandardOutput, output_),
           "cannot write to the output");
   } else {
     os::TargetKind kind = os::TargetKind::kMissing;
-    Check(Stage::kCreateOutput, target_, os::ResolveOutput(target_, output_, kind),
-          "cannot follow the output");
+    const std::error_code error = os::ResolveOutput(target_, output_, kind);
+    // No temporary can be made where the folder cannot even be opened.
+    if (error && kind == os::TargetKind::kUnreachableFolder) {
+      throw ExtractionError::FolderRefused(target_, error);
+    }
+    Check(Stage::kCreateOutput, target_, error, "cannot follow the output");
     Open(kind, input != nullptr ? input->facts() : os::InputFacts{});
   }
 }
 
 void ReplacementFile::Open(os::TargetKind kind, const os::InputFacts& input) {
   // One of this process's descriptors, written through as it is.
-  in_place_ = kind == os::TargetKind::kDescriptor;
-  if (in_place_) return;
+  if (kind == os::TargetKind::kDescriptor) return;
   if (kind == os::TargetKind::kDirectory) {
     Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory),
           "cannot replace the output");
   }
   // A device or a pipe has no content to keep, and replacing it would be wrong.
-  in_place_ = kind == os::TargetKind::kDevice;
-  if (!in_place_) {
+  if (kind != os::TargetKind::kDevice) {
     // The folder first: where it refuses, the output's own protection is moot.
     if (const std::error_code error = os::CreateTemporary(*output_, input)) {
       throw ExtractionError::FolderRefused(target_, error);
@@ -167,7 +168,10 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
       Check(Stage::kWrite, target_, os::AwaitRoom(*output_, ready));
     }
   }
-  if (!in_place_ && write_back_ && written_ - written_back_ >= kWriteBackInterval) WriteBack();
+  if (write_back_ && written_ - written_back_ >= kWriteBackInterval &&
+      !os::WrittenInPlace(*output_)) {
+    WriteBack();
+  }
 }
 
 void ReplacementFile::WriteBack() {
@@ -184,7 +188,7 @@ void ReplacementFile::WriteBack() {
 
 // Any failure leaves the temporary to be removed with output_, and the target as it was.
 void ReplacementFile::Commit() {
-  if (in_place_) return Check(Stage::kWrite, target_, os::Close(*output_));
+  if (os::WrittenInPlace(*output_)) return Check(Stage::kWrite, target_, os::Close(*output_));
   Check(Stage::kWrite, target_, os::Flush(*output_));
   Check(Stage::kReplace, target_, os::Settle(*output_));
   // Closing reports late write errors on some file systems.

@@ -39,7 +39,6 @@ class ReplacementFile {
   std::filesystem::path target_;  // as given, for messages
   const std::atomic<bool>* cancel_;
   os::OutputPtr output_;
-  bool in_place_ = false;  // a device or pipe, written to directly
   std::uint64_t written_ = 0;
   std::uint64_t written_back_ = 0;  // handed to the disk before Commit()
   bool write_back_ = true;          // false where the system cannot start it early

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "ending_signals_posix.h"
+#include "signals_posix.h"
 #include "test_support.h"
 
 namespace linksift {
