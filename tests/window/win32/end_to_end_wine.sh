@@ -46,11 +46,14 @@ press_command1() {
   dialog="$(timeout 30 xdotool search --sync --onlyvisible --name '^Открытие файла$' | head -1)" ||
     fail "no Open dialog titled Открытие файла"
 }
-# open_file FILE [SHOT]: Command1, FILE typed into the Open dialog (which is
-# photographed as SHOT), Enter; the dialog goes.
+# open_file FILE [SHOT]: Command1, FILE pasted into the Open dialog (which is
+# photographed as SHOT), Enter; the dialog goes. Pasted, as xdotool types
+# letters the keyboard map lacks (Cyrillic) by remapping a key for each,
+# which Wine may read before the remap lands.
 open_file() {
   press_command1
-  xdotool type --delay 50 "$(windows_path "$1")"
+  printf '%s' "$(windows_path "$1")" | xclip -selection clipboard
+  xdotool key ctrl+v
   [ -z "${2:-}" ] || import -window root "$shots/$2"
   xdotool key Return
   wait_until bash -c "! xdotool search --onlyvisible --name '^Открытие файла$'" || fail "the dialog stayed"
