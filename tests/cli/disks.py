@@ -13,7 +13,7 @@ disks.py folder MOUNTPOINT CREATING GO
   a folder kept in memory, without O_TMPFILE, so a run names its temporary;
   making a hidden file (the run's temporary) touches CREATING and waits until
   GO exists, which lets the gate be taken before the run reads on.
-Each runs in the foreground until unmounted (fusermount -u MOUNTPOINT).
+Each runs in the foreground until unmounted (umount, or fusermount3 -u MOUNTPOINT).
 """
 import errno
 import os
