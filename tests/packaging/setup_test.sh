@@ -8,7 +8,7 @@
 set -euo pipefail
 src="$1"
 work="$(mktemp -d)"
-trap 'cat "$work/dpkg.log" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -53,12 +53,15 @@ if wanted:
     for record in (r.strip() for r in shown.split("\n\n") if r.strip()):
         # As dpkg keeps it: no archive's details, and installed.
         record = re.sub(r"^(Filename|Size|MD5sum|SHA1|SHA256|SHA512): .*\n?", "", record, flags=re.M)
-        record = re.sub(r"^(Package: .*)$", r"\1\nStatus: install ok installed", record, 1, re.M)
+        record = re.sub(r"^(Package: .*)$", r"\1\nStatus: install ok installed", record, count=1,
+                        flags=re.M)
         packages[key(record)] = record
 open(state, "w", encoding="utf-8").write("\n\n".join(packages.values()) + "\n")
 PYTHON
 installed() { dpkg-query --admindir="$work/dpkg" -W -f='${Status}' "$1" 2>>"$work/dpkg.log" | grep -q 'install ok installed'; }
-for pkg in "${desktop[@]}"; do installed "$pkg" || fail "the simulated desktop lacks $pkg"; done
+for pkg in "${desktop[@]}"; do
+  installed "$pkg" || fail "the simulated desktop lacks $pkg: $(cat "$work/dpkg.log" 2>/dev/null)"
+done
 
 # wanted COMMAND...: the packages COMMAND asks for, one a line; of "a|b" the
 # one the desktop has, or else a, as ensure_packages chooses.
@@ -82,17 +85,22 @@ goes_on() {
 }
 
 commands=(run "package debian" "package windows" screenshot windows fuzz test test-windows)
+# list COMMAND: its packages into `list`.
+list() {
+  local words text
+  read -ra words <<<"$1"
+  text="$(wanted "$src/scripts/${words[0]}" "${words[@]:1}")"
+  mapfile -t list <<<"$text"
+}
 all=()
 for command in "${commands[@]}"; do
-  read -ra words <<<"$command"
-  mapfile -t list < <(wanted "$src/scripts/${words[0]}" "${words[@]:1}")
+  list "$command"
   all+=("${list[@]}")
 done
 # All at once, as a developer's machine gets them; on a failure, which command.
 if ! goes_on "${all[@]}"; then
   for command in "${commands[@]}"; do
-    read -ra words <<<"$command"
-    mapfile -t list < <(wanted "$src/scripts/${words[0]}" "${words[@]:1}")
+    list "$command"
     goes_on "${list[@]}" || fail "scripts/$command on a desktop with ${desktop[*]}: $refusal"
   done
   fail "the commands' packages together: $refusal"
