@@ -83,7 +83,8 @@ explain_refusal() {
     sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')"
   if [ -n "$removed" ]; then
     echo "Not installed: installing $* would remove ${removed% }, and setting up never removes" \
-      "a package. Install what is missing yourself if you mean to, or leave it out." >&2
+      "a package. To go on, install $* yourself if you mean to lose ${removed% }, and run this" \
+      "again." >&2
   else
     echo "Not installed: apt-get could not install $* (see above)." >&2
   fi
