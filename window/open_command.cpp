@@ -38,9 +38,16 @@ struct BothFoldersFailed {
 
 RunOutcome Attempt(const std::filesystem::path& input, const OutputFolders& folders,
                    const RunOptions& options) {
+  constexpr std::string_view kName = OutputFileName.substr(1);
+  if (folders.placement == Placement::kInstalled) {
+    if (folders.user_data.empty()) {
+      throw ExtractionError(Stage::kCreateOutput, std::filesystem::path(kName),
+                            std::make_error_code(std::errc::no_such_file_or_directory));
+    }
+    return ExtractIntoUserData(input, folders, options);
+  }
   if (folders.program.empty()) {
     // Better no file than one in a folder guessed wrong.
-    constexpr std::string_view kName = OutputFileName.substr(1);
     throw ExtractionError(Stage::kCreateOutput, std::filesystem::path(kName),
                           folders.program_unknown);
   }

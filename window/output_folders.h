@@ -8,6 +8,12 @@
 
 namespace linksift {
 
+// How a program was built: to run from a folder of its own (a build folder,
+// the portable zip), writing urls.txt there, or to be installed by a package,
+// whose folder is the package manager's even where it can be written to (as
+// root, or Program Files under Wine): it writes in the user's data folder only.
+enum class Placement { kOwnFolder, kInstalled };
+
 // Where a run may write urls.txt. Each front end asks its system for both.
 struct OutputFolders {
   // The program's own folder, the first choice. Empty when the system could
@@ -18,6 +24,7 @@ struct OutputFolders {
   // The user's data folder for Linksift, made when first needed; for a
   // program folder the user cannot write to. Empty when the system has none.
   std::filesystem::path user_data;
+  Placement placement = Placement::kOwnFolder;
 };
 
 // True when `error` means the program folder itself cannot be written to

@@ -2,8 +2,9 @@
 ; Start menu shortcut, an entry in Apps & Features and a place in .txt
 ; files' "Open with"; /S installs silently.
 ; package.sh defines VERSION (1.00.0002), VERSION_NUMBERS (1.0.0.2),
-; COPYRIGHT, STAGE (the files to install), ICON, OUTFILE and, to sign the
-; uninstaller it writes, SIGN (a command taking the file's name).
+; COPYRIGHT, STAGE (the files to install; installed/linksift.exe is the
+; program built for installing), ICON, OUTFILE and, to sign the uninstaller
+; it writes, SIGN (a command taking the file's name).
 ; A 64-bit installer for 64-bit programs: it lands in the real Program Files
 ; and the registry's 64-bit view without redirection.
 Target amd64-unicode
@@ -35,6 +36,9 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_FUNCTION StartLinksift
+; The MIT licence is shown, not agreed to: it asks nothing of the user.
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "$(^ClickNext)"
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -63,7 +67,8 @@ FunctionEnd
 Section
   SetShellVarContext all
   SetOutPath "$INSTDIR"
-  File "${STAGE}/linksift.exe"
+  ; The build that writes urls.txt in %LOCALAPPDATA%\Linksift, not here.
+  File "${STAGE}/installed/linksift.exe"
   File "${STAGE}/linksift-extract.exe"
   File "${STAGE}/README.txt"
   File "${STAGE}/LICENSE.txt"

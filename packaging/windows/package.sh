@@ -9,7 +9,8 @@
 set -euo pipefail
 build="$1" out="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-# version, version_numbers, copyright, release_date, window_exe, driver_exe, icon, strip
+# version, version_numbers, copyright, release_date, window_exe (the zip's),
+# installed_window_exe (the installer's), driver_exe, icon, strip
 source "$build/packaging/windows/package.env"
 files=(linksift.exe linksift-extract.exe README.txt LICENSE.txt)
 zip="$out/linksift-$version-win64.zip"
@@ -34,19 +35,20 @@ fi
 mkdir -p "$out"
 stage="$out/windows-stage"
 rm -rf "$stage"
-mkdir "$stage"
+mkdir -p "$stage/installed"
 trap 'rm -rf "$stage"' EXIT
 # The build keeps its symbols for debugging; a download has no use for them.
 "$strip" --strip-all -o "$stage/linksift.exe" "$window_exe"
+"$strip" --strip-all -o "$stage/installed/linksift.exe" "$installed_window_exe"
 "$strip" --strip-all -o "$stage/linksift-extract.exe" "$driver_exe"
 # Text as Notepad reads it on any Windows: CR LF, and UTF-8 marked as such.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$here/README.txt" |
   { printf '\xef\xbb\xbf'; cat; } >"$stage/README.txt"
 sed -e 's/$/\r/' "$here/../../LICENSE" >"$stage/LICENSE.txt"
-for program in linksift.exe linksift-extract.exe; do
+for program in linksift.exe linksift-extract.exe installed/linksift.exe; do
   [ "${#sign[@]}" -eq 0 ] || "${sign[@]}" "$stage/$program"
 done
-for file in "${files[@]}"; do touch -d "@$SOURCE_DATE_EPOCH" "$stage/$file"; done
+for file in "${files[@]}" installed/linksift.exe; do touch -d "@$SOURCE_DATE_EPOCH" "$stage/$file"; done
 
 rm -f "$zip" "$setup"
 python3 - "$zip" "$SOURCE_DATE_EPOCH" "$stage" "linksift-$version" "${files[@]}" <<'PYTHON'

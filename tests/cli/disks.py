@@ -16,7 +16,7 @@ disks.py folder MOUNTPOINT CREATING GO
 disks.py lying MOUNTPOINT CLAIMED HELD
   in.txt, whose size says CLAIMED bytes and whose reads give HELD bytes of
   lines of links, as sysfs or a network mount may.
-Each runs in the foreground until unmounted (fusermount -u MOUNTPOINT).
+Each runs in the foreground until unmounted (umount, or fusermount3 -u MOUNTPOINT).
 """
 import errno
 import os

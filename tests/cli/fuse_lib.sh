@@ -6,8 +6,18 @@ driver="$(realpath "$1")"
 python=/usr/bin/python3
 skip() { echo "skip: $*"; exit 77; }
 [ -e /dev/fuse ] || skip "no /dev/fuse"
-command -v fusermount >/dev/null || skip "no fusermount (Debian package fuse)"
 "$python" -c 'import fusepy' 2>/dev/null || skip "no fusepy (Debian package python3-fusepy)"
+# Root mounts and unmounts itself; anyone else through the setuid helper, of
+# fuse3 (Debian 12's) or of the older fuse.
+# release [--lazily] MOUNT: unmounts MOUNT, at once or once it is no longer busy.
+if [ "$(id -u)" -eq 0 ]; then
+  release() { if [ "$1" = --lazily ]; then umount -l "$2"; else umount "$1"; fi; }
+elif command -v fusermount3 >/dev/null || command -v fusermount >/dev/null; then
+  fusermount="$(command -v fusermount3 || command -v fusermount)"
+  release() { if [ "$1" = --lazily ]; then "$fusermount" -u -z "$2"; else "$fusermount" -u "$1"; fi; }
+else
+  skip "no fusermount3 (Debian package fuse3)"
+fi
 
 fuse_lib_here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
@@ -16,7 +26,7 @@ mounts=()
 before_unmount() { :; }
 fuse_cleanup() {
   before_unmount
-  for mount in "${mounts[@]}"; do fusermount -u -z "$mount" 2>/dev/null || true; done
+  for mount in "${mounts[@]}"; do release --lazily "$mount" 2>/dev/null || true; done
   wait || true
   rm -rf "$work"
 }
@@ -33,7 +43,7 @@ serve() {
 }
 # unmount: unmounts what serve mounted, and waits for its servers to end.
 unmount() {
-  for mount in "${mounts[@]}"; do fusermount -u "$mount"; done
+  for mount in "${mounts[@]}"; do release "$mount"; done
   mounts=()
   wait
 }

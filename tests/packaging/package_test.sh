@@ -4,7 +4,9 @@
 # place), lintian, then installs it on this machine with apt, validates the
 # installed desktop entry, metainfo and manual pages, runs the installed
 # programs as an unprivileged user (the driver on a sample file, the window
-# under Xvfb) and removes the package again, checking that every file went.
+# under Xvfb, and the window as root: urls.txt in the data folder either way,
+# never in /usr/bin) and removes the package again, checking that every file
+# went.
 # Needs root (or sudo without a password) for apt; says it skips without.
 # Usage: package_test.sh SOURCE_DIR VERSION_TEXT APP_ID SCREENSHOT_DIR
 set -euo pipefail
@@ -14,8 +16,11 @@ failure_name=package-failure
 source "$src/tests/window/end_to_end_lib.sh"
 chmod 755 "$work"
 installed=0
+# A urls.txt that a wrong run leaves in /usr/bin would fail every later run.
+[ -e /usr/bin/urls.txt ] && stray_before=1 || stray_before=0
 clean_up_more() {
   if ((installed)); then as_root apt-get remove -y -qq linksift >/dev/null 2>&1 || true; fi
+  ((stray_before)) || as_root rm -f /usr/bin/urls.txt 2>/dev/null || true
 }
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -65,6 +70,11 @@ diff -u "$work/expected" "$work/installed" || fail "cmake --install puts other f
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version-1" ] || fail "Version is $(field Version)"
+# No address unless a packager gives the project's own (LINKSIFT_HOMEPAGE).
+[ -z "$(field Homepage)" ] || fail "the package names a home page: $(field Homepage)"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/metainfo/$id.metainfo.xml" >"$work/metainfo.xml"
+! grep -Eq '<url |https?://' "$work/metainfo.xml" ||
+  fail "the metainfo names an address: $(grep -E '<url |https?://' "$work/metainfo.xml")"
 # Computed from the programs' libraries, with their versions.
 depends=", $(field Depends),"
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
@@ -155,6 +165,25 @@ import -window "$window" "$shots/installed.png"
 (($(identify -format %k "$shots/installed.png") > 8)) || fail "the window shows nothing"
 kill "$app"
 wait "$app" 2>/dev/null || true
+
+# --- Run by root ------------------------------------------------------------------
+# Root may write in /usr/bin, but a package's folder is the package manager's:
+# urls.txt goes to root's data folder all the same.
+root_home="$work/root-home"
+mkdir -m 700 "$root_home"
+as_root env -i PATH=/usr/bin:/bin HOME="$root_home" LANG=C.UTF-8 DISPLAY="$DISPLAY" \
+  linksift "$home/links.txt" >"$program_log" 2>&1 &
+app=$!
+pids+=("$app")
+await_window
+wait_until test -f "$root_home/.local/share/linksift/urls.txt" ||
+  fail "root's run left no urls.txt in root's data folder"
+cmp "$work/expected-urls" "$root_home/.local/share/linksift/urls.txt" ||
+  fail "root's urls.txt holds other bytes"
+[ ! -e /usr/bin/urls.txt ] || fail "root's run wrote /usr/bin/urls.txt"
+as_root kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+echo "root: urls.txt in root's data folder, nothing in /usr/bin"
 
 # --- Removed --------------------------------------------------------------------
 as_root apt-get remove -y -qq -o DPkg::Lock::Timeout=600 linksift >"$work/apt.log" 2>&1 ||

@@ -2,9 +2,10 @@
 # The installer as a user meets it: made from the build by package.sh and
 # signed with a throwaway certificate, installed silently under Wine as an
 # ordinary user, checked (files, signatures, Start menu shortcut, uninstall
-# key), its driver run once, then the program folder made read-only as
-# Program Files is on Windows, and uninstalled silently: nothing of it is
-# left, and the user's urls.txt in %LOCALAPPDATA%\Linksift stays.
+# key), its driver run once, its window writing urls.txt in
+# %LOCALAPPDATA%\Linksift though Program Files can be written to, then the
+# program folder made read-only as Program Files is on Windows, and
+# uninstalled silently: nothing of it is left, and the user's urls.txt stays.
 # usage: windows_installer_test.sh SOURCE_DIR BUILD_DIR VERSION_TEXT WINE SCREENSHOT_DIR
 set -euo pipefail
 src="$1" build="$2" version="$3" wine="$4" shots="$5"
@@ -57,9 +58,11 @@ wine_settle
 [ "$(ls "$installed" | sort | tr '\n' ' ')" = \
   "LICENSE.txt README.txt linksift-extract.exe linksift.exe uninstall.exe " ] ||
   fail "installed: $(ls "$installed")"
-for program in linksift.exe linksift-extract.exe; do
-  cmp -s "$installed/$program" "$work/unzipped/$program" || fail "$program differs from the zip's"
-done
+cmp -s "$installed/linksift-extract.exe" "$work/unzipped/linksift-extract.exe" ||
+  fail "linksift-extract.exe differs from the zip's"
+# The installer's own build of the program, which writes urls.txt in the data folder.
+cmp -s "$installed/linksift.exe" "$work/unzipped/linksift.exe" && fail "linksift.exe is the zip's"
+signed "$installed/linksift.exe"
 signed "$installed/uninstall.exe"
 [ -s "$shortcut" ] || fail "no Start menu shortcut"
 LC_ALL=C grep -aq 'Linksift\\linksift.exe' "$shortcut" || fail "the shortcut leads elsewhere"
@@ -100,20 +103,23 @@ count="$(on_wine "$driver" "$(windows_path "$input")" "$(windows_path "$work/out
 [ "${count%$'\r'}" = 2 ] || fail "the installed linksift-extract printed \"$count\", not 2"
 cmp -s "$work/out/urls.txt" "$expected" || fail "it wrote: $(od -c "$work/out/urls.txt")"
 
+data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USERNAME%' | tr -d '\r')"
+data+="/AppData/Local/Linksift"
+# Wine lets the user write in Program Files, as an administrator may on
+# Windows: the installed program writes in %LOCALAPPDATA%\Linksift all the same.
+open_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
+wait_until test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
+cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
+[ ! -e "$installed/urls.txt" ] || fail "the installed program wrote urls.txt in Program Files"
+import -window root "$shots/installed-window.png"
+close_window
+echo "window: urls.txt in %LOCALAPPDATA%\\Linksift, none in Program Files; screenshot in $shots"
+
 # Program Files as on Windows: the user cannot write there.
 chmod a-w "$installed"
 on_wine "$driver" "$(windows_path "$input")" "$folder\urls.txt" \
   >/dev/null 2>"$work/driver.log" && fail "the user could write in Program Files\\Linksift"
 echo "run: the installed driver works; Program Files\\Linksift is read-only for the user"
-
-data="$(on_wine winepath -u 'C:\users' | tr -d '\r')/$(on_wine cmd /c 'echo %USERNAME%' | tr -d '\r')"
-data+="/AppData/Local/Linksift"
-open_in_window "$folder\linksift.exe" "$work" "$(windows_path "$input")"
-wait_until test -s "$data/urls.txt" || fail "no urls.txt in %LOCALAPPDATA%\\Linksift"
-cmp -s "$data/urls.txt" "$expected" || fail "urls.txt holds: $(od -c "$data/urls.txt")"
-import -window root "$shots/installed-window.png"
-close_window
-echo "window: urls.txt in %LOCALAPPDATA%\\Linksift; screenshot in $shots"
 cp "$data/urls.txt" "$work/data-urls.txt"
 
 # --- Uninstall ---------------------------------------------------------------

@@ -21,7 +21,8 @@ done
   fail "no one line on the missing signature: $(cat "$work/one.log")"
 
 zip="linksift-$version-win64.zip" setup="linksift-$version-setup.exe"
-for file in build/bin/linksift.exe build/cli/linksift-extract.exe "package/$zip" "package/$setup"; do
+for file in build/bin/linksift.exe build/installed/linksift.exe build/cli/linksift-extract.exe \
+  "package/$zip" "package/$setup"; do
   cmp "$work/one/$file" "$work/two/$file" || fail "two builds differ in $file"
 done
 echo "two builds: the programs, $zip and $setup are the same bytes"

@@ -106,6 +106,18 @@ TEST_F(OutputFoldersTest, UserDataOnlyWhenTheProgramFolderCannotBeWritten) {
   EXPECT_FALSE(fs::exists(kUnwritable / "urls.txt"));
 }
 
+// A package's program never writes in its own folder, even one it may write
+// to, as root may in /usr/bin.
+TEST_F(OutputFoldersTest, InstalledProgramWritesInTheDataFolderOnly) {
+  OutputFolders folders = Folders(program());
+  folders.placement = Placement::kInstalled;
+  const RunOutcome outcome = RunExtraction(input(), folders);
+  ASSERT_EQ(outcome.kind, RunOutcome::Kind::kCompleted) << outcome.error_text;
+  EXPECT_EQ(outcome.output_path, user_data().string() + "/urls.txt");
+  EXPECT_EQ(ReadFile(user_data() / "urls.txt"), "http://new/\r\n");
+  EXPECT_FALSE(fs::exists(program() / "urls.txt"));
+}
+
 TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
   struct Case {
     std::string name;
@@ -122,8 +134,13 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
   no_data_folder.program = kUnwritable;
   OutputFolders data_folder_impossible = no_data_folder;
   data_folder_impossible.user_data = dir_ / "file" / "linksift";
+  OutputFolders installed_without_data_folder;
+  installed_without_data_folder.program = program();
+  installed_without_data_folder.placement = Placement::kInstalled;
   const Case cases[] = {
       {"program folder unknown", unknown, "Не удалось создать файл:\nurls.txt\n\n"},
+      {"installed, with no data folder", installed_without_data_folder,
+       "Не удалось создать файл:\nurls.txt\n\n"},
       {"program folder missing", Folders(dir_ / "gone"),
        "Не удалось создать файл:\n" + (dir_ / "gone/urls.txt").string() + "\n\n"},
       {"no data folder to turn to", no_data_folder, "Не удалось создать файл:\n/sys/urls.txt\n\n"},

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command_line.h"
@@ -49,7 +50,7 @@ int QtArgumentCount(int argc, char** argv) {
 
 }  // namespace
 
-int RunLinksift(int argc, char** argv) {
+int RunLinksift(int argc, char** argv, Placement placement) {
   const char* program = argc > 0 ? argv[0] : "linksift";
   // Arguments are bytes: a file name need not be UTF-8.
   const std::vector<std::filesystem::path> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -89,7 +90,9 @@ int RunLinksift(int argc, char** argv) {
     QCoreApplication::installTranslator(&translator);
   }
 
-  Form1 form(LinuxOutputFolders(Environment));
+  OutputFolders folders = LinuxOutputFolders(Environment);
+  folders.placement = placement;
+  Form1 form(std::move(folders));
   form.show();
   // Without a window manager nobody else gives it the keyboard.
   form.activateWindow();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command_line.h"
@@ -59,7 +60,7 @@ OutputFolders WindowsOutputFolders() {
   return folders;
 }
 
-int RunLinksift(HINSTANCE instance, int show) {
+int RunLinksift(HINSTANCE instance, int show, Placement placement) {
   const CommandLine line = ParseCommandLine(Arguments());
   switch (line.action) {
     case CommandLine::Action::kHelp:
@@ -71,7 +72,9 @@ int RunLinksift(HINSTANCE instance, int show) {
     case CommandLine::Action::kShowWindow:
       break;
   }
-  Form1 form(WindowsOutputFolders());
+  OutputFolders folders = WindowsOutputFolders();
+  folders.placement = placement;
+  Form1 form(std::move(folders));
   form.OnDestroyed([] { ::PostQuitMessage(kExitWindowClosed); });
   form.Create(instance);
   ::ShowWindow(form.hwnd(), show);

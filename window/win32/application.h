@@ -14,7 +14,7 @@ OutputFolders WindowsOutputFolders();
 // Reads the command line; --help and --version show a message box and return
 // 0, a wrong command line one with the error and returns 2. Otherwise shows
 // Form1, runs the command line's FILE if it has one, and returns once the
-// window is closed.
-int RunLinksift(HINSTANCE instance, int show);
+// window is closed. urls.txt goes where `placement` says.
+int RunLinksift(HINSTANCE instance, int show, Placement placement);
 
 }  // namespace linksift

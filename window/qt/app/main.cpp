@@ -1,5 +1,9 @@
 #include "application.h"
 
 int main(int argc, char** argv) {
-  return linksift::RunLinksift(argc, argv);
+#ifdef LINKSIFT_INSTALLED
+  return linksift::RunLinksift(argc, argv, linksift::Placement::kInstalled);
+#else
+  return linksift::RunLinksift(argc, argv, linksift::Placement::kOwnFolder);
+#endif
 }
