@@ -112,6 +112,7 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
     OutputFolders folders;
     std::string message_start;
     std::string also = {};  // further on in the message
+    bool both = false;      // the data folder's failure too
   };
   WriteFile(program() / "urls.txt", kOld);
   WriteFile(dir_ / "file", "");
@@ -131,7 +132,8 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
       {"data folder cannot be made", data_folder_impossible,
        "Не удалось создать файл:\n/sys/urls.txt\n\nПричина: ",
        "\n\nНе удалось создать файл и в папке данных пользователя:\n" +
-           (dir_ / "file/linksift/urls.txt").string() + "\n\nПричина: Not a directory\n"},
+           (dir_ / "file/linksift/urls.txt").string() + "\n\nПричина: Не является папкой\n",
+       true},
   };
   for (const Case& c : cases) {
     const RunOutcome outcome = RunExtraction(input(), c.folders);
@@ -139,6 +141,8 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
     EXPECT_EQ(outcome.error_text.rfind(c.message_start, 0), 0u)
         << c.name << ": " << outcome.error_text;
     EXPECT_NE(outcome.error_text.find(c.also), std::string::npos) << c.name;
+    EXPECT_EQ(outcome.error_text.find("в папке данных") != std::string::npos, c.both)
+        << c.name << ": " << outcome.error_text;
     EXPECT_FALSE(fs::exists(dir_ / "home")) << c.name;
     EXPECT_EQ(ReadFile(program() / "urls.txt"), kOld) << c.name;
   }
