@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 #include <cerrno>
 #include <csignal>
@@ -50,6 +51,24 @@ int QtArgumentCount(int argc, char** argv) {
 
 }  // namespace
 
+bool InstallQtTranslations() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
+void KeepNoSettings() {
+  // Where no file, folder or lock file can be made: writes fail quietly.
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QSettings::setPath(format, QSettings::SystemScope, QStringLiteral("/dev/null"));
+  }
+}
+
 int RunLinksift(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "linksift";
   // Arguments are bytes: a file name need not be UTF-8.
@@ -85,13 +104,8 @@ int RunLinksift(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
   QApplication::setWindowIcon(ProgramIcon());
 
-  // Qt's own texts (the dialog, the menus, the boxes' buttons) in Russian, as
-  // the window speaks, whatever the locale; in English where they are missing.
-  QTranslator translator;
-  if (translator.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(&translator);
-  }
+  InstallQtTranslations();
+  KeepNoSettings();
 
   Form1 form(LinuxOutputFolders(Environment));
   form.show();

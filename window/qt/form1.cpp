@@ -77,6 +77,10 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   setFixedSize(kForm1Width / kTwipsPerPixelAt96Dpi, kForm1Height / kTwipsPerPixelAt96Dpi);
+  // A window of fixed size has nothing to maximize.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setAcceptDrops(true);
 
   command1_->setObjectName("Command1");
@@ -149,7 +153,12 @@ void Form1::ShowErrorBox(const std::string& message) {
   QMessageBox box(QMessageBox::Critical, FromUtf8(kWindowTitle), QString::fromStdString(message),
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
+  // The path it names, to copy.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
   box.exec();
+  // Without a window manager nobody hands the keyboard back to the window.
+  raise();
+  activateWindow();
 }
 
 }  // namespace linksift
