@@ -111,7 +111,7 @@ int RunLinksift(int argc, char** argv) {
   form.show();
   // Without a window manager nobody else gives it the keyboard.
   form.activateWindow();
-  if (line.file) form.OpenFile(*line.file);
+  if (line.file) form.OpenFileOnceShown(*line.file);
   return app.exec();
 }
 

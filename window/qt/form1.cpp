@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <utility>
 
 #include "command_line.h"
@@ -101,6 +102,29 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   progress_bar_->hide();
 
   controller_.Load();
+}
+
+void Form1::OpenFileOnceShown(std::filesystem::path input) {
+  file_to_open_ = std::move(input);
+  if (windowHandle() != nullptr && windowHandle()->isExposed()) {
+    controller_.OpenFile(std::move(*file_to_open_));
+    file_to_open_.reset();
+    return;
+  }
+  create();  // the native window, to watch
+  windowHandle()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && file_to_open_ &&
+      windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    // After the exposure: the window's place is known by the time a box needs it.
+    QTimer::singleShot(0, this,
+                       [this, input = std::move(*file_to_open_)] { controller_.OpenFile(input); });
+    file_to_open_.reset();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {
