@@ -107,6 +107,19 @@ std::error_code ReadLink(int folder, const std::string& leaf, std::string& text)
   return {};
 }
 
+// The kernel's name for an open folder.
+fs::path NameOf(int folder) {
+  std::string text;
+  if (ReadLink(AT_FDCWD, "/proc/self/fd/" + std::to_string(folder), text)) return {};
+  return text;
+}
+
+// Where a link led: `parent` from the folder that held the link.
+fs::path Reached(const Handle& base, const fs::path& parent) {
+  if (parent.is_absolute() || !base.valid()) return parent;
+  return NameOf(base.get()) / parent;
+}
+
 }  // namespace
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -128,6 +141,7 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
     if (!folder.valid()) {
       // The folder's refusal, for the temporary that cannot be made there.
       resolved.folder_error = LastError();
+      resolved.tried = hops == 0 ? path : Reached(base, parent) / leaf;
       return {};
     }
     const bool proc = OnProc(folder.get());
@@ -153,9 +167,16 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
                       : S_ISREG(st.st_mode) ? TargetKind::kFile
                                             : TargetKind::kDevice;
     }
+    resolved.tried = hops == 0 ? path : NameOf(folder.get()) / leaf;
     resolved.folder = std::move(folder);
     return {};
   }
+}
+
+fs::path FileTried(const fs::path& path) {
+  Resolved resolved;
+  if (Resolve(path, resolved) || resolved.tried.empty()) return path;
+  return resolved.tried;
 }
 
 void RecordGivenDescriptors(int below) {

@@ -39,6 +39,9 @@ struct Resolved {
   Handle folder;                 // kMissing, kFile, kDirectory: where the leaf is, pinned (O_PATH)
   std::error_code folder_error;  // kMissing: why the folder could not be opened
   std::string leaf;
+  // kMissing, kFile, kDirectory: the file's name, as given, or where links
+  // were followed, in the folder reached (the kernel's name for it).
+  std::filesystem::path tried;
   Handle handle;        // kDevice: the device, pipe or file itself (O_PATH)
   bool append = false;  // kDevice: a file reached through another process's descriptor
   struct stat existing = {};
@@ -53,5 +56,9 @@ bool SameFile(const struct stat& a, const struct stat& b);
 // link in /proc is the kernel's to follow; a name that reaches one of this
 // process's descriptors is refused unless the program was given it.
 std::error_code Resolve(const std::filesystem::path& path, Resolved& resolved);
+
+// For messages: the name of the file a run on output `path` makes, links
+// followed (Resolved::tried); `path` itself where it cannot say.
+std::filesystem::path FileTried(const std::filesystem::path& path);
 
 }  // namespace linksift::os

@@ -45,17 +45,17 @@ std::string Compose(std::string_view what, const std::filesystem::path& path,
 }  // namespace
 
 std::string BuildErrorText(const ExtractionError& error) {
-  return Compose(WhatFailed(error.stage()), error.path(), ReasonText(error.code()));
+  return Compose(WhatFailed(error.stage()), error.tried(), ReasonText(error.code()));
 }
 
 std::string BuildFallbackErrorText(const ExtractionError& program,
                                    const ExtractionError& user_data) {
   std::string text =
-      Describe(WhatFailed(program.stage()), program.path(), ReasonText(program.code()));
+      Describe(WhatFailed(program.stage()), program.tried(), ReasonText(program.code()));
   text.append("\n\n");
   std::string what(WhatFailed(user_data.stage()));
   what.append(" и в папке данных пользователя");
-  return text.append(Compose(what, user_data.path(), ReasonText(user_data.code())));
+  return text.append(Compose(what, user_data.tried(), ReasonText(user_data.code())));
 }
 
 std::string BuildStartFailedText(const std::filesystem::path& input, std::error_code code) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "error_text.h"
 #include "fakes.h"
@@ -145,6 +146,23 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
         << c.name << ": " << outcome.error_text;
     EXPECT_FALSE(fs::exists(dir_ / "home")) << c.name;
     EXPECT_EQ(ReadFile(program() / "urls.txt"), kOld) << c.name;
+  }
+}
+
+// urls.txt a link into another folder: the message names the folder the run
+// tried, where the link leads, not the program's.
+TEST_F(OutputFoldersTest, ALinkedUrlsNamesTheFolderItLeadsTo) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/sys/urls.txt", "/sys/urls.txt"},                         // refuses, root too
+      {"gone/urls.txt", (program() / "gone/urls.txt").string()},  // no such folder
+  };
+  for (const auto& [link, named] : cases) {
+    fs::remove(program() / "urls.txt");
+    fs::create_symlink(link, program() / "urls.txt");
+    const RunOutcome outcome = RunExtraction(input(), ProgramFolder(program()));
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::kFailed) << link;
+    EXPECT_EQ(outcome.error_text.rfind("Не удалось создать файл:\n" + named + "\n\n", 0), 0u)
+        << link << ": " << outcome.error_text;
   }
 }
 
