@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Times linksift-extract side by side with dd, wc -l, ripgrep, grep and the floor (plain tools
-# doing its work: cat the input, cp its output, sync, mv over the old urls.txt) on the corpora
-# that bench/make_corpora.sh makes, and prints a Markdown table of medians, ratios and peak memory.
+# Times linksift-extract, on two cores and pinned to one, side by side with dd, two dd on the
+# file's halves at once, wc -l, ripgrep, grep and the floor (plain tools doing its work: cat the
+# input, cp its output, sync, mv over the old urls.txt) on the corpora that bench/make_corpora.sh
+# makes, and prints a Markdown table of medians, ratios and peak memory.
 #
 # usage: bench/compare.sh [--runs N] [--peers LIST] [--corpus DIR] [--only LIST] [--out-dir DIR]
 #                         [--max-load X] [--wait SECONDS] [--readme] [--no-verify] [BUILD_DIR]
 #   BUILD_DIR   a build that holds cli/linksift-extract (default: build/release); nothing is built here
 #   --runs N    timed runs of every command per corpus, median reported (default 5)
-#   --peers     which peers to time, comma-separated (default: dd,wc,rg,grep,floor)
+#   --peers     which peers to time, comma-separated (default: dd,halves,wc,rg,grep,floor)
 #   --corpus    where the corpora are (default: bench/corpus)
 #   --only      the corpora to time, by file name, separated by spaces (default: all four)
 #   --out-dir   where the commands write their output (default: a scratch folder in the corpus
@@ -30,14 +31,16 @@ MAX_LOAD=0.3
 VERIFY=1
 BUILD="$ROOT/build/release"
 CORPORA=(mixed.txt dense.txt oneline.bin mixed-utf16.txt)
-PEERS=dd,wc,rg,grep,floor
+PEERS=dd,halves,wc,rg,grep,floor
 WAIT=300
-declare -A LABEL=([dd]="dd bs=1M" [wc]="wc -l" [rg]="rg -o -i" [grep]="grep -oi" [floor]="floor"
-  [linksift]="linksift-extract")
+declare -A LABEL=([dd]="dd bs=1M" [halves]="2 × dd on halves" [wc]="wc -l" [rg]="rg -o -i"
+  [grep]="grep -oi" [floor]="floor" [linksift]="linksift-extract" [one_core]="linksift-extract, 1 core")
 # linksift-extract must take at most this share of a peer's time: TARGET[peer], or
 # TARGET[corpus:peer] where one corpus has its own. The floor has targets on large outputs only.
-declare -A TARGET=([dd]=1.5 [wc]=0.8 [rg]=0.75 [grep]=0.33 [mixed:dd]=1.15 [dense:floor]=1.3
-  [oneline:floor]=1.0)
+# ONE_CORE_TARGET is the driver's own on one core (taskset -c 0) against dd.
+declare -A TARGET=([dd]=1.5 [wc]=0.8 [rg]=0.75 [grep]=0.33 [mixed:dd]=0.75 [dense:floor]=1.0
+  [oneline:floor]=0.5)
+ONE_CORE_TARGET=1.5
 RSS_TARGET_KIB=$((16 * 1024))
 
 die() {
@@ -66,10 +69,12 @@ done
 [[ "$WAIT" =~ ^[0-9]+$ ]] || die "--wait wants a whole number of seconds, not '$WAIT'"
 IFS=, read -r -a PEER_LIST <<<"$PEERS"
 for t in "${PEER_LIST[@]}"; do
-  if [ -z "${LABEL[$t]:-}" ] || [ "$t" = linksift ]; then die "unknown peer '$t' (dd, wc, rg, grep, floor)"; fi
+  if [ -z "${LABEL[$t]:-}" ] || [ "$t" = linksift ] || [ "$t" = one_core ]; then
+    die "unknown peer '$t' (dd, halves, wc, rg, grep, floor)"
+  fi
 done
 [ "${#PEER_LIST[@]}" -gt 0 ] || die "--peers names no peer"
-TOOLS=("${PEER_LIST[@]}" linksift)
+TOOLS=("${PEER_LIST[@]}" linksift one_core)
 
 case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
 DRIVER="$BUILD/cli/linksift-extract"
@@ -120,6 +125,14 @@ command_for() {
   local file="$1"
   case "$2" in
     dd) CMD=(dd if="$file" of=/dev/null bs=1M); STDOUT=/dev/null ;;
+    # The most two cores can read at once: each dd takes half the file.
+    halves)
+      local half=$((($(stat -c %s "$file") + 2 * 1048576 - 1) / (2 * 1048576)))
+      # shellcheck disable=SC2016 # the inner shell expands them
+      CMD=(sh -c 'dd if="$1" of=/dev/null bs=1M count="$2" 2>/dev/null &
+        dd if="$1" of=/dev/null bs=1M skip="$2" 2>/dev/null; wait' halves "$file" "$half")
+      STDOUT=/dev/null
+      ;;
     wc) CMD=(wc -l "$file"); STDOUT="$OUT/wc.out" ;;
     # The matches go to a file: GNU grep stops at the first match when its output is /dev/null.
     rg) CMD=(rg -o -i 'http://[^ ]*' "$file"); STDOUT="$OUT/rg.out" ;;
@@ -133,6 +146,8 @@ command_for() {
       STDOUT=/dev/null
       ;;
     linksift) CMD=("$DRIVER" "$file" "$OUT/urls.txt"); STDOUT="$META/count" ;;
+    # As on a one-core machine, or one whose other core is busy.
+    one_core) CMD=(taskset -c 0 "$DRIVER" "$file" "$OUT/urls.txt"); STDOUT=/dev/null ;;
   esac
 }
 
@@ -144,7 +159,7 @@ run_one() {
   rm -f "$OUT"/*
   # The driver and the floor replace the urls.txt of an earlier run, as a user's second run
   # does: the old file's blocks are freed on their time.
-  case "$tool" in linksift | floor) cp "$REFERENCE" "$OUT/urls.txt" ;; esac
+  case "$tool" in linksift | one_core | floor) cp "$REFERENCE" "$OUT/urls.txt" ;; esac
   sync
   t0=$EPOCHREALTIME
   /usr/bin/time -f '%M %U %S' -o "$META/rusage" "${CMD[@]}" >"$STDOUT" 2>"$META/stderr" || rc=$?
@@ -283,7 +298,7 @@ for c in "${CORPORA[@]}"; do
 
   declare -A med=()
   for t in "${TOOLS[@]}"; do med[$t]="$(col "$META/$t" 1 | median)"; done
-  rss="$(col "$META/linksift" 2 | sort -g | tail -n 1)"
+  rss="$(cat "$META/linksift" "$META/one_core" | col /dev/stdin 2 | sort -g | tail -n 1)"
   counts="$(sort -u "$META/counts" | tr '\n' ' ')"
   [ "$(sort -u "$META/counts" | wc -l)" -eq 1 ] || NOTES+=("- $name: the driver's count varied between runs: $counts")
 
@@ -300,6 +315,10 @@ for c in "${CORPORA[@]}"; do
       if (g != "") printf " (≤ %s, %s)", g, (r <= g) ? "met" : "MISSED"
       printf " |" }')"
   done
+  if [ -n "${med[dd]:-}" ]; then
+    row+="$(awk -v a="${med[one_core]}" -v b="${med[dd]}" -v g="$ONE_CORE_TARGET" 'BEGIN {
+      r = a / b; printf " %.2f (≤ %s, %s) |", r, g, (r <= g) ? "met" : "MISSED" }')"
+  fi
   row+=" $(mib "$rss") ($([ "$rss" -lt "$RSS_TARGET_KIB" ] && echo met || echo MISSED)) |"
   ROWS_RATIO+=("$row")
 
@@ -325,6 +344,7 @@ report() {
   echo
   heads=()
   for t in "${PEER_LIST[@]}"; do heads+=("/ ${LABEL[$t]}"); done
+  [ -n "${LABEL[dd]:-}" ] && [[ ",$PEERS," == *,dd,* ]] && heads+=("1 core / dd bs=1M")
   table_head corpus "${heads[@]}" "max RSS (< 16 MiB)"
   printf '%s\n' "${ROWS_RATIO[@]}"
   echo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "aligned_buffer.h"
 #include "file_io.h"
 #include "split_scan.h"
 #include "text_scanner.h"
@@ -53,22 +54,50 @@ class RunMonitor {
   std::chrono::steady_clock::time_point last_report_ = std::chrono::steady_clock::now();
 };
 
-// A file on disk: its first bytes choose the reading; bytes are scanned on two
-// threads, UTF-16 on this one. `feed` counts bytes with `monitor` and gives
-// them to `scanner`.
+// Reads up to `size` bytes at `offset`, fewer only at the file's end.
+std::error_code ReadFull(InputFile& source, char* buffer, std::size_t size, std::uint64_t offset,
+                         std::size_t& got) {
+  for (got = 0; got < size;) {
+    std::size_t part = 0;
+    if (const std::error_code error = source.ReadAt(buffer + got, size - got, offset + got, part)) {
+      return error;
+    }
+    if (part == 0) break;
+    got += part;
+  }
+  return {};
+}
+
+// Scans the file from `begin` on with `scanner`, on two threads.
+template <typename Scanner>
+void ScanRest(InputFile& source, Scanner& scanner, RunMonitor& monitor, std::uint64_t begin,
+              std::size_t chunk) {
+  const auto read = [&source](char* buffer, std::size_t size, std::uint64_t offset,
+                              std::size_t& got) {
+    return source.ReadAt(buffer, size, offset, got);
+  };
+  // A file that ends within the next chunk has nothing to overlap with.
+  SplitScan<Scanner> split(scanner, read, begin, chunk, source.size() > begin + chunk);
+  source.CheckRead(split.Run([&monitor](std::size_t size) { monitor.Advance(size); }));
+}
+
+// A file on disk, in chunks at whole multiples of `chunk`: the first one's
+// first bytes choose the reading, and the rest is scanned on two threads.
 void ScanFile(InputFile& source, TextScanner& scanner, RunMonitor& monitor,
               const InputFile::Consumer& feed, std::size_t chunk) {
-  char start[2];
-  const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof start, source.size()));
-  source.CheckRead(source.ReadAt(start, first, 0));
-  feed(std::string_view(start, first));
-  LinkScanner* const bytes = scanner.bytes();
-  if (bytes == nullptr) return source.ForEachBlock(chunk, feed, first);
-  const auto read = [&source](char* buffer, std::size_t size, std::uint64_t offset) {
-    return source.ReadAt(buffer, size, offset);
-  };
-  SplitScan split(*bytes, read, first, source.size(), chunk);
-  source.CheckRead(split.Run([&monitor](std::size_t size) { monitor.Advance(size); }));
+  std::size_t got = 0;
+  {
+    const AlignedBuffer first = MakeAlignedBuffer(chunk);
+    source.CheckRead(ReadFull(source, first.get(), chunk, 0, got));
+    feed(std::string_view(first.get(), got));
+  }
+  if (got == chunk) {
+    if (LinkScanner* const bytes = scanner.bytes()) {
+      ScanRest(source, *bytes, monitor, chunk, chunk);
+    } else if (Utf16LinkScanner* const units = scanner.units()) {
+      ScanRest(source, *units, monitor, chunk, chunk);
+    }
+  }
   source.CheckNotShrunk();
 }
 
@@ -85,7 +114,8 @@ LinkCount ExtractLinksFromFile(const std::filesystem::path& input,
   std::optional<TextScanner> scanner;
   AtStage(Stage::kRead, input, [&] { scanner.emplace(sink); });
   RunMonitor monitor(options, source->size());
-  const std::size_t block = std::max<std::size_t>(options.block_size, 1);
+  // Even, so that every chunk of UTF-16 starts on a code unit.
+  const std::size_t block = std::max<std::size_t>((options.block_size + 1) / 2 * 2, 2);
   const InputFile::Consumer feed = [&](std::string_view bytes) {
     monitor.Advance(bytes.size());
     scanner->Feed(bytes);

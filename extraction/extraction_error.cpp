@@ -32,7 +32,27 @@ std::string Compose(Stage stage, const std::filesystem::path& path, std::error_c
   return text.append(": ").append(SystemReason(code));
 }
 
+class RunFailures final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "linksift"; }
+  std::string message(int value) const override {
+    if (value == static_cast<int>(RunFailure::kInputChanged)) {
+      return "the file changed while it was being read";
+    }
+    return "unknown failure";
+  }
+};
+
 }  // namespace
+
+const std::error_category& RunFailureCategory() noexcept {
+  static const RunFailures category;
+  return category;
+}
+
+std::error_code MakeErrorCode(RunFailure failure) noexcept {
+  return std::error_code(static_cast<int>(failure), RunFailureCategory());
+}
 
 ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
                                  const char* action)

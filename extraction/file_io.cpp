@@ -3,12 +3,12 @@
 #include "file_io.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "aligned_buffer.h"
 #include "extraction_error.h"
 
 namespace linksift {
@@ -135,57 +135,34 @@ InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
                         : os::OpenInput(path_, cancel != nullptr, input_, facts_));
 }
 
-void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume, std::uint64_t from) {
+void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
   const std::size_t chunk = std::min(block_size, kMaxTransfer);
-  const std::unique_ptr<char[]> buffer =
-      AtStage(Stage::kRead, path_, [chunk] { return std::make_unique<char[]>(chunk); });
-  if (sized()) return ReadToSize(buffer.get(), chunk, from, consume);
+  const AlignedBuffer buffer =
+      AtStage(Stage::kRead, path_, [chunk] { return MakeAlignedBuffer(chunk); });
   for (;;) {
     if (!facts_.regular) WaitForData();
     std::size_t got = 0;
     Check(Stage::kRead, path_, os::ReadSome(*input_, buffer.get(), chunk, got));
-    if (got == 0) return;
+    if (got == 0) break;
     consume(std::string_view(buffer.get(), got));
   }
+  if (facts_.regular) CheckNotShrunk();
 }
 
-// Up to the size the file had when it was opened, however it grows meanwhile.
-void InputFile::ReadToSize(char* buffer, std::size_t chunk, std::uint64_t from,
-                           const Consumer& consume) {
-  for (std::uint64_t at = from; at < facts_.size;) {
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, facts_.size - at));
-    Check(Stage::kRead, path_, ReadAt(buffer, size, at));
-    consume(std::string_view(buffer, size));
-    at += size;
-  }
-  CheckNotShrunk();
-}
-
-std::error_code InputFile::ReadAt(char* buffer, std::size_t size, std::uint64_t offset) {
-  for (std::size_t filled = 0; filled < size;) {
-    std::size_t got = 0;
-    if (const std::error_code error =
-            os::ReadSomeAt(*input_, buffer + filled, std::min(size - filled, kMaxTransfer),
-                           offset + filled, got)) {
-      return error;
-    }
-    // The file was cut short under us.
-    if (got == 0) return os::SystemError(EIO);
-    filled += got;
-  }
-  return {};
+std::error_code InputFile::ReadAt(char* buffer, std::size_t size, std::uint64_t offset,
+                                  std::size_t& got) {
+  return os::ReadSomeAt(*input_, buffer, std::min(size, kMaxTransfer), offset, got);
 }
 
 void InputFile::CheckRead(std::error_code error) const {
   Check(Stage::kRead, path_, error);
 }
 
-// Cut short after its bytes were read: what was read may be half old, half
-// new, and is no more the file than a short read would be.
+// What was read may be half old, half new: no more the file than a short read would be.
 void InputFile::CheckNotShrunk() {
   std::uint64_t size = 0;
   Check(Stage::kRead, path_, os::InputSize(*input_, size));
-  if (size < facts_.size) Check(Stage::kRead, path_, os::SystemError(EIO));
+  if (size < facts_.size) Check(Stage::kRead, path_, MakeErrorCode(RunFailure::kInputChanged));
 }
 
 // A pipe may stay silent for as long as its writer likes; a cancel must not

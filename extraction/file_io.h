@@ -24,26 +24,28 @@ class InputFile {
 
   // Hands the whole input to `consume` as it comes, in stretches of at most
   // `block_size` bytes, each valid only during its call. A file on disk is
-  // read from `from` up to the size it had when it was opened; one cut
-  // shorter is a read error.
-  void ForEachBlock(std::size_t block_size, const Consumer& consume, std::uint64_t from = 0);
+  // read to its end, whatever size it claimed; one that shrank meanwhile is
+  // a read error.
+  void ForEachBlock(std::size_t block_size, const Consumer& consume);
 
   // A file on disk (facts().regular) may be read anywhere, from any thread:
-  // exactly `size` bytes from `offset`. A file cut shorter is a read error.
-  std::error_code ReadAt(char* buffer, std::size_t size, std::uint64_t offset);
+  // up to `size` bytes from `offset`; `got` is fewer only at its end.
+  std::error_code ReadAt(char* buffer, std::size_t size, std::uint64_t offset, std::size_t& got);
   // Throws a read error for `error`, if it is one.
   void CheckRead(std::error_code error) const;
-  // Once the reads are done: a file that shrank meanwhile was not read whole.
+  // Once a file on disk is read to its end: one that is now smaller than it
+  // was when opened changed under the run, and what was read is not the file.
+  // Fewer bytes than its size, where the size stayed, are the file (sysfs
+  // and some network file systems give a size they do not hold).
   void CheckNotShrunk();
 
   // The size when the file was opened, 0 when it has none (a pipe).
   std::uint64_t size() const { return facts_.size; }
-  // A file on disk with a size to read up to, which ReadAt may read anywhere.
+  // A file on disk that claims a size, which ReadAt may read anywhere.
   bool sized() const { return facts_.regular && facts_.size > 0; }
   const os::InputFacts& facts() const { return facts_; }
 
  private:
-  void ReadToSize(char* buffer, std::size_t chunk, std::uint64_t from, const Consumer& consume);
   void WaitForData();
 
   std::filesystem::path path_;

@@ -63,7 +63,8 @@ std::error_code OpenInputDescriptor(int descriptor, bool cancellable, InputPtr& 
                                     InputFacts& facts);
 // Reads up to `size` bytes; `got` is 0 at the end.
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got);
-// Reads up to `size` bytes of a regular file from `offset`; `got` is 0 at the end.
+// Reads up to `size` bytes of a regular file from `offset`; `got` is 0 at
+// the end. Reads from two threads at once may overlap.
 std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::uint64_t offset,
                            std::size_t& got);
 // Waits a short while for a pipe's next bytes; `ready` once a read would not block.
@@ -95,9 +96,6 @@ std::error_code CheckWritable(Output& output);
 std::error_code CreateTemporary(Output& output, const InputFacts& input);
 // Writes up to `size` bytes; `written` is 0 when a pipe is full: AwaitRoom then.
 std::error_code WriteSome(Output& output, const char* data, std::size_t size, std::size_t& written);
-// Reads up to `size` bytes of a regular file from `offset`; `got` is 0 at the end.
-std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::uint64_t offset,
-                           std::size_t& got);
 // Waits a short while for room in a full pipe; `ready` once a write would not block.
 std::error_code AwaitRoom(Output& output, bool& ready);
 // Starts writing `size` bytes from `offset` to the disk and returns without

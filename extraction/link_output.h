@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "aligned_buffer.h"
 
 namespace linksift {
 
@@ -23,25 +24,27 @@ class StringSink final : public LinkSink {
   std::string text;
 };
 
-// Gathers a scanner's output into large writes to its sink.
+// Gathers a scanner's output into large writes to its sink. Each byte sits
+// in the buffer where it will sit within a page of the output, so that the
+// system copies every write at full speed.
 class LinkOutput {
  public:
   static constexpr std::size_t kCapacity = 64 * 1024;
 
   explicit LinkOutput(LinkSink& sink, std::size_t capacity = kCapacity)
-      : sink_(sink), capacity_(capacity), buffer_(new char[capacity]) {}
+      : sink_(sink), capacity_(capacity + kPageSize), buffer_(MakeAlignedBuffer(capacity_)) {}
 
   // A piece longer than the buffer streams through.
   void Write(const char* data, std::size_t size) {
     if (size > capacity_ - used_) {
       Flush();
-      if (size >= capacity_) return sink_.Write(std::string_view(data, size));
+      if (size > capacity_ - used_) return Pass(data, size);
     }
     std::memcpy(buffer_.get() + used_, data, size);
     used_ += size;
   }
 
-  // Room for `size` bytes (at most kCapacity) to write in place, then Commit().
+  // Room for `size` bytes (at most the capacity given) to write in place, then Commit().
   char* Reserve(std::size_t size) {
     if (size > capacity_ - used_) Flush();
     return buffer_.get() + used_;
@@ -49,18 +52,27 @@ class LinkOutput {
   void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
 
   void Flush() {
-    if (used_ != 0) sink_.Write(std::string_view(buffer_.get(), used_));
-    used_ = 0;
+    if (used_ != start_) Pass(buffer_.get() + start_, used_ - start_);
   }
 
   // What is buffered, not yet written to the sink; Drop() forgets it.
-  std::string_view pending() const { return std::string_view(buffer_.get(), used_); }
-  void Drop() { used_ = 0; }
+  std::string_view pending() const {
+    return std::string_view(buffer_.get() + start_, used_ - start_);
+  }
+  void Drop() { used_ = start_; }
 
  private:
+  void Pass(const char* data, std::size_t size) {
+    sink_.Write(std::string_view(data, size));
+    passed_ += size;
+    start_ = used_ = passed_ % kPageSize;
+  }
+
   LinkSink& sink_;
   const std::size_t capacity_;
-  std::unique_ptr<char[]> buffer_;
+  AlignedBuffer buffer_;
+  std::size_t passed_ = 0;  // bytes given to the sink
+  std::size_t start_ = 0;   // where the pending bytes start: passed_ within a page
   std::size_t used_ = 0;
 };
 

@@ -46,8 +46,7 @@ void LinkScanner::Finish() {
   out_.Flush();
 }
 
-void LinkScanner::ContinueFrom(LinkScanner& later, std::string_view written) {
-  out_.Write(written.data(), written.size());
+void LinkScanner::ContinueFrom(LinkScanner& later) {
   const std::string_view pending = later.out_.pending();
   out_.Write(pending.data(), pending.size());
   later.out_.Drop();

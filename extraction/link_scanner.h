@@ -28,23 +28,32 @@ class LinkScanner {
   // Goes on where `later` stands, and leaves `later` as new. Past a line end
   // every scanner stands where a new one does, so a scan started just past
   // one continues this one: this scanner was last fed up to a line end,
-  // `later` from just past it. `written` is what `later` gave its sink; what
-  // it still buffers follows.
-  void ContinueFrom(LinkScanner& later, std::string_view written);
+  // `later` from just past it. What `later` buffers follows this one's output.
+  void ContinueFrom(LinkScanner& later);
+
+  // A new scanner that reads as this one does.
+  LinkScanner Sibling(LinkSink& sink, std::size_t buffer) const {
+    return LinkScanner(sink, buffer);
+  }
+  // The most output `input` bytes can give, links and line ends: a bare
+  // "http://" and its line end give 9 bytes for 8.
+  static constexpr std::size_t OutputBound(std::size_t input) { return input + input / 8 + 16; }
+
+  static constexpr std::size_t kUnitSize = 1;
+  // The first line end in [pos, end), or `end`.
+  const char* FindLineEndIn(const char* pos, const char* end) const {
+    return FindLineEnd(pos, end);
+  }
 
  private:
   template <typename Scanner>
   friend void ScanStretch(Scanner&, const char*, const char*);
   // Enough bytes of history for a prefix that straddles blocks.
   static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
-  static constexpr std::size_t kUnitSize = 1;
 
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
   const char* ContinueLink(const char* pos, const char* end);
-  const char* FindLineEndIn(const char* pos, const char* end) const {
-    return FindLineEnd(pos, end);
-  }
   void AppendToLink(const char* begin, const char* end);
   void CloseLink();
   void RememberTail(const char* begin, const char* end);

@@ -28,6 +28,8 @@ class TextScanner {
   // The byte scanner, once the stream's first bytes have chosen it; null
   // before or for UTF-16.
   LinkScanner* bytes() { return bytes_ ? &*bytes_ : nullptr; }
+  // The UTF-16 scanner, once the stream's mark has chosen it; null otherwise.
+  Utf16LinkScanner* units() { return units_ ? &*units_ : nullptr; }
 
  private:
   static constexpr std::size_t kMarkSize = 2;

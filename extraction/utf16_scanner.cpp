@@ -1,6 +1,7 @@
 #include "utf16_scanner.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace linksift {
 namespace {
@@ -53,10 +54,6 @@ char* PutCodePoint(char* out, char32_t c) {
   return out;
 }
 
-// The most bytes Put() writes for one unit: a replacement for a waiting high
-// surrogate, then the unit itself.
-constexpr std::size_t kMaxBytesPerUnit = 6;
-
 }  // namespace
 
 void Utf16LinkScanner::Feed(std::string_view block) {
@@ -86,6 +83,21 @@ void Utf16LinkScanner::Finish() {
   if (state_ == LinkState::kInLink) CloseLink();
   state_ = LinkState::kSearching;
   out_.Flush();
+}
+
+void Utf16LinkScanner::ContinueFrom(Utf16LinkScanner& later) {
+  const std::string_view pending = later.out_.pending();
+  out_.Write(pending.data(), pending.size());
+  later.out_.Drop();
+  state_ = std::exchange(later.state_, LinkState::kSearching);
+  count_ += std::exchange(later.count_, 0);
+  held_ = later.held_;
+  holding_ = std::exchange(later.holding_, false);
+  high_ = std::exchange(later.high_, 0);
+  std::copy(later.tail_, later.tail_ + kTail, tail_);
+  std::fill_n(later.tail_, kTail, u'\n');
+  odd_byte_ = later.odd_byte_;
+  has_odd_byte_ = std::exchange(later.has_odd_byte_, false);
 }
 
 // Looks for a prefix that ends in the first units of this stretch and starts

@@ -17,6 +17,13 @@ enum class Stage {
   kReplace,       // putting the temporary file in place of the output
 };
 
+// Failures no system call reports, which a run finds for itself.
+enum class RunFailure {
+  kInputChanged = 1,  // the input shrank while it was read: what was read is not the file
+};
+const std::error_category& RunFailureCategory() noexcept;
+std::error_code MakeErrorCode(RunFailure failure) noexcept;
+
 // The one error a run reports. It carries facts only; front ends choose the words.
 class ExtractionError : public std::runtime_error {
  public:

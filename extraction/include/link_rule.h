@@ -5,7 +5,7 @@
 
 // The link rule's constants. The rule itself runs in LinkScanner
 // (link_scanner.cpp), which finds the first link of every line of a stream
-// with the searches of byte_search.cpp; the tests check it against a plain
+// with the searches of search_kernels.cpp; the tests check it against a plain
 // line-by-line reference of their own (tests/support/reference_rule.h).
 namespace linksift {
 

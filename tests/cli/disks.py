@@ -13,6 +13,9 @@ disks.py folder MOUNTPOINT CREATING GO
   a folder kept in memory, without O_TMPFILE, so a run names its temporary;
   making a hidden file (the run's temporary) touches CREATING and waits until
   GO exists, which lets the gate be taken before the run reads on.
+disks.py lying MOUNTPOINT CLAIMED HELD
+  in.txt, whose size says CLAIMED bytes and whose reads give HELD bytes of
+  lines of links, as sysfs or a network mount may.
 Each runs in the foreground until unmounted (fusermount -u MOUNTPOINT).
 """
 import errno
@@ -66,6 +69,15 @@ class Failing(ReadOnlyFiles):
         if offset + size > self.fail_from:
             raise FuseOSError(errno.EIO)
         return lines(offset, max(0, min(size, self.size - offset)))
+
+
+class Lying(ReadOnlyFiles):
+    def __init__(self, claimed, held):
+        super().__init__({"in.txt": claimed})
+        self.held = held
+
+    def read(self, path, size, offset, fh):
+        return lines(offset, max(0, min(size, self.held - offset)))
 
 
 class Gate(ReadOnlyFiles):
@@ -167,6 +179,10 @@ if __name__ == "__main__":
     if kind == "failing":
         FUSE(Failing(int(sys.argv[3]), int(sys.argv[4])), mountpoint, foreground=True,
              nothreads=True, ro=True)
+    elif kind == "lying":
+        # Every read reaches the server, past the size it gave too.
+        FUSE(Lying(int(sys.argv[3]), int(sys.argv[4])), mountpoint, foreground=True,
+             nothreads=True, ro=True, direct_io=True)
     elif kind == "gate":
         # Every read reaches the server, and attributes once known stay known:
         # only reads wait behind the gate.

@@ -27,9 +27,9 @@ using namespace testing_support;
 
 using FileIoPosixTest = TempDirTest;
 
-// A file cut short while it is being read is a read error, never a crash
-// and never a quietly shorter input, whether it is read block by block or a
-// run splits it between two threads.
+// A file cut short while it is being read is a read error that says so,
+// never a crash and never a quietly shorter input, whether it is read block
+// by block or a run splits it between two threads.
 TEST_F(FileIoPosixTest, FileTruncatedDuringTheRunIsAReadError) {
   const long page = ::sysconf(_SC_PAGESIZE);
   const fs::path in = dir_ / "in.txt";
@@ -56,7 +56,7 @@ TEST_F(FileIoPosixTest, FileTruncatedDuringTheRunIsAReadError) {
       ADD_FAILURE() << "no error";
     } catch (const ExtractionError& e) {
       EXPECT_EQ(e.stage(), Stage::kRead);
-      EXPECT_EQ(e.code(), std::errc::io_error);
+      EXPECT_EQ(e.code(), MakeErrorCode(RunFailure::kInputChanged));
     }
   }
   EXPECT_FALSE(fs::exists(dir_ / "urls.txt"));
