@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "extraction_error.h"
 #include "system_reason.h"
 
 namespace linksift {
@@ -126,6 +127,7 @@ std::optional<std::errc> Condition(std::error_code code) {
 }  // namespace
 
 std::string ReasonText(std::error_code code) {
+  if (code == MakeErrorCode(RunFailure::kInputChanged)) return "Файл изменился во время чтения";
   if (const std::optional<std::errc> condition = Condition(code)) {
     for (const Reason& reason : kReasons) {
       if (reason.condition == *condition) return std::string(reason.text);

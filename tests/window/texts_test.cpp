@@ -121,6 +121,7 @@ TEST(ErrorText, GivesCommonReasonsInRussianAndTheSystemsTextForTheRest) {
       {{ELOOP, std::system_category()}, "Слишком много уровней символических ссылок"},
       {{EDQUOT, std::system_category()}, "Превышена дисковая квота"},
       {{EBADF, std::system_category()}, "Неверный дескриптор файла"},
+      {MakeErrorCode(RunFailure::kInputChanged), "Файл изменился во время чтения"},
       {other, other.message()},
       {std::make_error_code(std::future_errc::no_state),
        std::make_error_code(std::future_errc::no_state).message()},
