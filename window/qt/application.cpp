@@ -52,6 +52,8 @@ int QtArgumentCount(int argc, char** argv) {
 }  // namespace
 
 bool InstallQtTranslations() {
+  // The dialog's sizes, dates and file types too.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   auto* translator = new QTranslator(QCoreApplication::instance());
   if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

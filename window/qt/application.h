@@ -6,9 +6,10 @@ namespace linksift {
 // Without a display it prints why and how to get one, and returns 1.
 int RunLinksift(int argc, char** argv);
 
-// Qt's own texts (the dialog, the menus, the boxes' buttons) in Russian, as
-// the window speaks, whatever the locale; false, and English, where they are
-// missing. Once the application exists.
+// Qt's own texts (the dialog, the menus, the boxes' buttons) and its
+// numbers and dates in Russian, as the window speaks, whatever the locale;
+// false, and English texts, where they are missing. Once the application
+// exists.
 bool InstallQtTranslations();
 
 // The program keeps no settings: what Qt would keep (the file dialog's
