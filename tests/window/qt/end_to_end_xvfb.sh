@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives the real program in a private X server, without a window manager, as
 # a user would with the keyboard: press the button, type a file's name in the
-# Open dialog (which starts in the home folder) and Enter, then check urls.txt
+# Open dialog (which starts in the home folder, and speaks Russian under LANG=C,
+# as screen readers hear it) and Enter, then check urls.txt
 # beside the program and that the window is still there; press again and
 # cancel the dialog with Esc. Tab and Enter on the result's link have the file
 # manager on the session bus (a stand-in that notes the call) show urls.txt,
@@ -32,6 +33,12 @@ dbus-daemon --config-file="$work/bus.conf" --nofork --nosyslog --print-address=5
 pids+=($!)
 wait_until test -s "$work/bus" || fail "no session bus"
 export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus")"
+# Of the system's services, the accessibility bus alone, switched on as a
+# desktop would: the dialog's texts are read from it.
+ln -s /usr/share/dbus-1/services/org.a11y.Bus.service "$work/services/"
+dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+  org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
+  >/dev/null || fail "no accessibility bus"
 /usr/bin/python3 "$(dirname "$0")/fake_file_manager.py" "$work/shown.log" "$work/file-manager-ready" &
 file_manager=$!
 pids+=("$file_manager")
@@ -55,9 +62,9 @@ printf 'HTTP://Example.org/A\r\nhttp://one.example/x\r\nhttp://ab/(c))\r\n' >"$w
 # would count it as our leak when the program ends.
 echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 
-# Qt's own dialog, in Russian, whatever the calling desktop is.
+# Qt's own dialog, in Russian, whatever the calling desktop and the locale are.
 env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u WAYLAND_DISPLAY \
-  LANG=ru_RU.UTF-8 HOME="$work/input" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  LANG=C LANGUAGE= HOME="$work/input" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   LSAN_OPTIONS="suppressions=$work/leaks.supp" \
   PATH="$work/bin:$PATH" \
   "$work/app/linksift" >"$program_log" 2>&1 &
@@ -97,6 +104,13 @@ xdotool type --delay 5 "links"
 capture_stable root "$shots/dialog-typing.png" || fail "the dialog never settled"
 xdotool type --delay 5 ".txt"
 capture_stable root "$shots/dialog.png" || fail "the dialog never settled"
+# What the picture shows, as screen readers hear it: Russian, the filter as given.
+/usr/bin/python3 "$(dirname "$0")/dialog_texts.py" "$app" "Открытие файла" >"$work/dialog.txt" ||
+  fail "the dialog is not on the accessibility bus"
+for text in "label: Перейти к:" "push button: Открыть" "push button: Отмена" \
+  "combo box: Текстовые файлы (*.txt)"; do
+  grep -qxF "$text" "$work/dialog.txt" || fail "the dialog lacks \"$text\": $(tr '\n' ';' <"$work/dialog.txt")"
+done
 xdotool key Return
 wait_until dialog_gone || fail "the dialog did not close"
 wait_until test -f "$work/app/urls.txt" || fail "no urls.txt beside the program"
