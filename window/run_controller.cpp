@@ -1,5 +1,6 @@
 #include "run_controller.h"
 
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -85,6 +86,10 @@ void RunController::StartRun(std::filesystem::path input) {
   } catch (const std::system_error& error) {
     // Out of threads: the window stays, ready for another try.
     view_.ShowError(BuildStartFailedText(input, error.code()));
+    return;
+  } catch (const std::bad_alloc&) {
+    view_.ShowError(
+        BuildStartFailedText(input, std::make_error_code(std::errc::not_enough_memory)));
     return;
   }
   ++run_number_;
