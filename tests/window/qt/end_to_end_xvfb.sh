@@ -22,6 +22,9 @@ source "$(dirname "$0")/../end_to_end_lib.sh"
 require_tools "packages xvfb, xdotool, xclip, imagemagick, python3, dbus" Xvfb xdotool xclip import \
   compare identify convert python3 dbus-daemon
 
+/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+  fail "Atspi for Python is missing (package gir1.2-atspi-2.0)"
+
 start_xvfb
 
 # A session bus of its own, which starts none of the system's services, with
