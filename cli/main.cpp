@@ -9,13 +9,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
-
-#include <atomic>
-#include <system_error>
-#include <thread>
 
 #include "ending_signals_posix.h"
 #endif
@@ -141,39 +135,16 @@ void HoldClosedStandardStreams() {
 #ifdef _WIN32
 // UTF-16 arguments: the narrow form would lose names outside the code page.
 int wmain(int argc, wchar_t** argv) {
-  return Run(argc, argv);
+  return linksift::RunCatching("linksift-extract", [&] { return Run(argc, argv); });
 }
 #else
 int main(int argc, char** argv) {
   HoldClosedStandardStreams();
   // Names of descriptors reach only those the caller gave, never the run's own files.
   linksift::RecordGivenDescriptors();
-  // A count that cannot be printed (its reader left, a file size limit) is a
-  // failure to report, not a death.
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
-  // The run works on a thread of its own and this one waits for the ending
-  // signals, which then end the process whatever the run waits on, its
-  // temporary removed.
-  const sigset_t ending = linksift::BlockEndingSignals();
-  const pthread_t waiter = ::pthread_self();
-  std::atomic<bool> done{false};
-  int status = kFailed;
-  std::thread run;
-  try {
-    run = std::thread([&] {
-      status = Run(argc, argv);
-      done.store(true);
-      linksift::WakeWaiter(waiter);
-    });
-  } catch (const std::system_error&) {
-    // Out of threads: the run goes on here, the signals handled where they land.
-    ::pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
-    linksift::InstallEndingHandlers();
-    return Run(argc, argv);
-  }
-  while (!done.load()) linksift::AwaitEndingSignal(ending, {1, 0});
-  run.join();
-  return status;
+  // The ending signals then end the process whatever the run waits on, its
+  // temporary removed; a count that cannot be printed is a failure to report,
+  // not a death.
+  return linksift::RunTakingEndingSignals("linksift-extract", [&] { return Run(argc, argv); });
 }
 #endif

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "aligned_buffer.h"
-#include "file_io.h"
+#include "replacement_file.h"
 #include "split_scan.h"
 #include "text_scanner.h"
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -24,7 +26,9 @@ enum class RunFailure {
 const std::error_category& RunFailureCategory() noexcept;
 std::error_code MakeErrorCode(RunFailure failure) noexcept;
 
-// The one error a run reports. It carries facts only; front ends choose the words.
+// The one error a run reports: the facts, for a front end that words the
+// failure itself (the window, in Russian), and an English message, what(),
+// for one that shows it as it is (the command-line driver).
 class ExtractionError : public std::runtime_error {
  public:
   // `action` words the failure for the English message when the stage's
@@ -65,6 +69,26 @@ class ExtractionCancelled : public std::exception {
 
 // The English name of a stage, for logs and the command-line driver.
 const char* Describe(Stage stage);
+
+// A program's exit status for a run that failed.
+inline constexpr int kRunFailed = 1;
+
+// Runs a program's `run` and returns what it returns. What it lets out (no
+// memory left outside the extraction) is reported on standard error after
+// `program` and gives kRunFailed, rather than ending the program through
+// std::terminate.
+// No allocation: what escaped may be the lack of memory itself.
+inline int RunCatching(const char* program, const std::function<int()>& run) noexcept {
+  try {
+    return run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", program, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "%s: an unknown failure\n", program);
+  }
+  std::fflush(stderr);
+  return kRunFailed;
+}
 
 // Runs `step`, turning a lack of memory or of threads into the error of
 // `stage` on `path`, so that it is reported like any other failure.

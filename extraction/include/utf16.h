@@ -6,9 +6,6 @@
 
 namespace linksift {
 
-// A path from its UTF-8 text. std::filesystem::path would read a narrow
-// string in the system's code page on Windows.
-std::filesystem::path PathFromUtf8(std::string_view utf8);
 // A path's UTF-8 text, for messages. string() would give it in the system's
 // code page on Windows.
 std::string Utf8FromPath(const std::filesystem::path& path);

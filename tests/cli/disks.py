@@ -59,25 +59,26 @@ class ReadOnlyFiles(Operations):
         return 0
 
 
-class Failing(ReadOnlyFiles):
-    def __init__(self, size, fail_from):
-        super().__init__({"in.txt": size})
-        self.size = size
-        self.fail_from = fail_from
+class Lines(ReadOnlyFiles):
+    """in.txt, whose size says `claimed` bytes and whose reads give `held`."""
 
-    def read(self, path, size, offset, fh):
-        if offset + size > self.fail_from:
-            raise FuseOSError(errno.EIO)
-        return lines(offset, max(0, min(size, self.size - offset)))
-
-
-class Lying(ReadOnlyFiles):
     def __init__(self, claimed, held):
         super().__init__({"in.txt": claimed})
         self.held = held
 
     def read(self, path, size, offset, fh):
         return lines(offset, max(0, min(size, self.held - offset)))
+
+
+class Failing(Lines):
+    def __init__(self, size, fail_from):
+        super().__init__(size, size)
+        self.fail_from = fail_from
+
+    def read(self, path, size, offset, fh):
+        if offset + size > self.fail_from:
+            raise FuseOSError(errno.EIO)
+        return super().read(path, size, offset, fh)
 
 
 class Gate(ReadOnlyFiles):
@@ -181,7 +182,7 @@ if __name__ == "__main__":
              nothreads=True, ro=True)
     elif kind == "lying":
         # Every read reaches the server, past the size it gave too.
-        FUSE(Lying(int(sys.argv[3]), int(sys.argv[4])), mountpoint, foreground=True,
+        FUSE(Lines(int(sys.argv[3]), int(sys.argv[4])), mountpoint, foreground=True,
              nothreads=True, ro=True, direct_io=True)
     elif kind == "gate":
         # Every read reaches the server, and attributes once known stay known:

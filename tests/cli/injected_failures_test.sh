@@ -1,95 +1,127 @@
 #!/usr/bin/env bash
-# System calls made to fail under strace: every failure must be reported,
-# leave the old urls.txt byte for byte and leave no temporary file behind.
+# System calls made to fail by what they work on, through a library preloaded
+# into the driver: every failure must be reported, leave the old urls.txt byte
+# for byte and leave no temporary file behind; interrupted calls are retried.
 # usage: injected_failures_test.sh PATH/TO/linksift-extract
+# LINKSIFT_FAULTS_LIBRARY names the library (tests/support/faults), which
+# takes its rules from LINKSIFT_FAULTS.
 set -euo pipefail
 
 driver="$1"
+faults="${LINKSIFT_FAULTS_LIBRARY:?names the library that fails the calls}"
 command -v strace >/dev/null || { echo "strace is not installed"; exit 1; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failed=0
-# LeakSanitizer cannot run under ptrace.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+fail() { echo "FAIL $*"; failed=1; }
+trap 'echo "FAIL stopped at line $LINENO: $BASH_COMMAND"' ERR
 
 # Large enough for several blocks read ahead and output buffers.
 seq 1 200000 | sed 's|.*|see http://example.org/&, x\r|' >"$work/in.txt"
 printf 'old links\r\n' >"$work/old.txt"
 
+# A sanitizer's runtime must come first among the preloaded libraries.
+preload="$(ldd "$driver" | awk '/lib(a|t|ub)san\.so/ { printf "%s ", $3 }')$faults"
+# Runs the driver with the calls that RULES name failed; each call failed is
+# noted in faults.log.
+with_faults() {
+  local rules="$1"
+  shift
+  rm -f "$work/faults.log"
+  LD_PRELOAD="$preload" LINKSIFT_FAULTS="$rules" LINKSIFT_FAULTS_LOG="$work/faults.log" \
+    "$driver" "$@"
+}
+injected() { [ -s "$work/faults.log" ]; }
+# A pipe is read as its bytes come; a regular file ahead of the scan.
+mkfifo "$work/pipe"
+feeder=""
+feed_pipe() {
+  cat "$work/in.txt" >"$work/pipe" 2>/dev/null &
+  feeder=$!
+}
+# A run that failed before it opened the pipe leaves its feeder waiting.
+stop_feeder() {
+  [ -n "$feeder" ] || return 0
+  kill "$feeder" 2>/dev/null || true
+  wait "$feeder" 2>/dev/null || true
+  feeder=""
+}
+
 # A run without faults, traced: the folder must be synced after the rename, so
-# that the new name lasts through a crash; and which close of the run's thread
-# is the temporary's, the one after its fsync, for the row that fails it.
+# that the new name lasts through a crash. LeakSanitizer cannot run under ptrace.
 mkdir "$work/out"
 cp "$work/old.txt" "$work/out/urls.txt"
-strace -f -y -o "$work/trace" -e trace=close,fsync,rename,renameat,renameat2 -- \
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+  strace -f -y -o "$work/trace" -e trace=close,fsync,rename,renameat,renameat2 -- \
   "$driver" "$work/in.txt" "$work/out/urls.txt" >/dev/null
 if awk -v folder="<$work/out>)" '/rename/ && /"urls.txt"/ { renamed = 1; next }
   renamed && / fsync\(/ && index($0, folder) { synced = 1 } END { exit !synced }' "$work/trace"; then
   echo "ok folder synced after the rename"
 else
-  echo "FAIL no fsync of the folder after the rename: $(grep -A3 rename "$work/trace")"; failed=1
+  fail "no fsync of the folder after the rename: $(grep -A3 rename "$work/trace")"
 fi
-# strace counts each thread's calls: the close to fail is counted among those
-# of the thread that made the first fsync, the run's own.
-temporary_close="$(awk '{ line[NR] = $0 }
-  / fsync\(/ && at == "" { at = NR; run = $1; synced = $2; sub(/^fsync\(/, "", synced); sub(/<.*/, "", synced) }
-  END { for (i = 1; i <= NR; i++) { split(line[i], f, " "); if (f[1] != run || line[i] !~ / close\(/) continue
-          closes++; c = f[2]; sub(/^close\(/, "", c); sub(/<.*/, "", c)
-          if (i > at && c == synced) { print closes; exit } } }' "$work/trace")"
-[ -n "$temporary_close" ] || { echo "FAIL the temporary's close not found"; failed=1; temporary_close=1; }
-rm -r "$work/out"
 
-# The sanitizers probe memory with writes, five on the run's thread before its
-# first output write (strace counts each thread's calls), and again while an
-# exception unwinds: output writes are counted from the sixth and failures
-# injected once.
-mkfifo "$work/pipe"
-feed_pipe() { cat "$work/in.txt" >"$work/pipe" 2>/dev/null & }
-# name | strace options | what the error must say
-while IFS='|' read -r name options expected; do
+# One run with RULES failing its calls: it must fail with EXPECTED on standard
+# error and leave the old urls.txt alone. Says what went wrong; false then.
+# failing_run NAME RULES EXPECTED
+failing_run() {
+  local name="$1" rules="$2" expected="$3" input="$work/in.txt"
   rm -rf "$work/out"
   mkdir "$work/out"
   cp "$work/old.txt" "$work/out/urls.txt"
-  input="$work/in.txt"
-  # A pipe is read as its bytes come; a regular file ahead of the scan.
-  case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
-  # shellcheck disable=SC2086
-  if strace -f -o /dev/null $options -- "$driver" "$input" "$work/out/urls.txt" \
-    >"$work/stdout" 2>"$work/stderr"; then
-    echo "FAIL $name: the run reported success"; failed=1; continue
+  case "$rules" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
+  local rc=0
+  with_faults "$rules" "$input" "$work/out/urls.txt" >"$work/stdout" 2>"$work/stderr" || rc=$?
+  stop_feeder
+  if ! injected; then
+    echo "FAIL $name: no call was failed (exit $rc): $(cat "$work/stderr")"
+  elif [ "$rc" = 0 ]; then
+    echo "FAIL $name: the run reported success"
+  elif ! grep -q -- "$expected" "$work/stderr" || grep -q Sanitizer "$work/stderr"; then
+    echo "FAIL $name: exit $rc: $(cat "$work/stderr")"
+  elif ! cmp -s "$work/old.txt" "$work/out/urls.txt"; then
+    echo "FAIL $name: urls.txt changed"
+  elif [ "$(ls -A "$work/out")" != "urls.txt" ]; then
+    echo "FAIL $name: left $(ls -A "$work/out")"
+  else
+    echo "ok $name: $(cat "$work/stderr")"
+    return 0
   fi
-  grep -q -- "$expected" "$work/stderr" || { echo "FAIL $name: $(cat "$work/stderr")"; failed=1; }
-  cmp -s "$work/old.txt" "$work/out/urls.txt" || { echo "FAIL $name: urls.txt changed"; failed=1; }
-  [ "$(ls -A "$work/out")" = "urls.txt" ] || { echo "FAIL $name: left $(ls -A "$work/out")"; failed=1; }
-  echo "ok $name: $(cat "$work/stderr")"
+  return 1
+}
+
+# name | the calls failed: CALL WHERE ERROR [WHICH], counted per rule | what the error must say
+while IFS='|' read -r name rules expected; do
+  failing_run "$name" "$rules" "$expected" || failed=1
 done <<CASES
-read error midway|-P $work/pipe -e trace=read -e inject=read:error=EIO:when=3|cannot read the input.*Input/output error
-read error midway in a file|-P $work/in.txt -e trace=pread64 -e inject=pread64:error=EIO:when=2|cannot read the input.*Input/output error
-disk full|-e trace=write -e inject=write:error=ENOSPC:when=6|cannot write the output.*No space left
-interrupted then failing writes|-e trace=write -e inject=write:error=EINTR:when=6..8 -e inject=write:error=EIO:when=9|cannot write the output.*Input/output error
-fsync fails|-e trace=fsync -e inject=fsync:error=EIO|cannot write the output.*Input/output error
-early write-back fails|-e trace=sync_file_range -e inject=sync_file_range:error=EIO|cannot write the output.*Input/output error
-temporary's close fails after the writes|-e trace=close -e inject=close:error=EIO:when=$temporary_close|cannot write the output.*Input/output error
-rename fails|-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:error=EXDEV|cannot replace the output.*cross-device
+read error midway|read $work/pipe EIO 3|cannot read the input.*Input/output error
+read error midway in a file|pread $work/in.txt EIO 2|cannot read the input.*Input/output error
+disk full|write $work/out/ ENOSPC 1|cannot write the output.*No space left
+interrupted then failing writes|write $work/out/ EINTR 1..3; write $work/out/ EIO 4|cannot write the output.*Input/output error
+fsync fails|fsync $work/out/ EIO|cannot write the output.*Input/output error
+early write-back fails|sync_file_range $work/out/ EIO|cannot write the output.*Input/output error
+temporary's close fails after the writes|close-after-write $work/out/ EIO|cannot write the output.*Input/output error
+rename fails|rename $work/out/ EXDEV|cannot replace the output.*cross-device
 CASES
 
 # Interrupted reads and writes are retried, not reported; an early write-back
 # the system refuses leaves it all to the final fsync; with no thread to spare
 # the run reads on its own thread.
 "$driver" "$work/in.txt" "$work/plain.txt" >/dev/null
-for options in "-P $work/pipe -e trace=read -e inject=read:error=EINTR:when=1+2" \
-  "-P $work/in.txt -e trace=pread64 -e inject=pread64:error=EINTR:when=1+2" \
-  "-e trace=write -e inject=write:error=EINTR:when=6..16+2" \
-  "-e trace=sync_file_range -e inject=sync_file_range:error=ENOSYS" \
-  "-e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN"; do
+mkdir "$work/retry"
+for rules in "read $work/pipe EINTR 1+2" "pread $work/in.txt EINTR 1+2" \
+  "write $work/retry/ EINTR 1..11+2" "sync_file_range $work/retry/ ENOSYS" "thread * EAGAIN"; do
   input="$work/in.txt"
-  case "$options" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
-  # shellcheck disable=SC2086
-  count="$(strace -f -o /dev/null $options -- "$driver" "$input" "$work/retry.txt")"
-  if [ "$count" = 200000 ] && cmp -s "$work/retry.txt" "$work/plain.txt"; then
-    echo "ok retried: $options"
+  case "$rules" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
+  count="$(with_faults "$rules" "$input" "$work/retry/urls.txt" 2>"$work/stderr")" || true
+  stop_feeder
+  if ! injected; then
+    fail "retries ($rules): no call was failed: $(cat "$work/stderr")"
+  elif [ "$count" = 200000 ] && cmp -s "$work/retry/urls.txt" "$work/plain.txt" &&
+    ! grep -q Sanitizer "$work/stderr"; then
+    echo "ok retried: $rules"
   else
-    echo "FAIL retries ($options): count $count"; failed=1
+    fail "retries ($rules): count $count: $(cat "$work/stderr")"
   fi
 done
 
@@ -105,7 +137,7 @@ exec 3>&-
 if cmp -s "$work/old.txt" "$work/killed/urls.txt" && [ "$(ls -A "$work/killed")" = urls.txt ]; then
   echo "ok killed run left nothing"
 else
-  echo "FAIL killed run: $(ls -A "$work/killed")"; failed=1
+  fail "killed run: $(ls -A "$work/killed")"
 fi
 
 exit "$failed"

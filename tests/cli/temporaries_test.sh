@@ -61,24 +61,34 @@ delayed_rename="-e trace=rename,renameat,renameat2 -e inject=rename,renameat,ren
 
 # --- A signal that ends a run removes its named temporary and then ends it as
 # it would have; the old urls.txt stays. The run waits on a fifo with no writer.
-while read -r signal; do
+# The signal goes to the process, or to each of its threads but the main one:
+# the threads that work must not take it where nothing cleans up after them.
+while read -r signal whom; do
   fresh_out
   start_traced "$no_tmpfile" fifo out/urls.txt
-  await_temporaries 1 || { fail "$signal: the run never named its temporary"; continue; }
-  kill "-$signal" "$(cat run.pid)"
+  await_temporaries 1 || { fail "$signal to the $whom: the run never named its temporary"; continue; }
+  pid="$(cat run.pid)"
+  if [ "$whom" = process ]; then
+    kill "-$signal" "$pid"
+  else
+    for task in /proc/"$pid"/task/*; do
+      [ "${task##*/}" = "$pid" ] || kill "-$signal" "${task##*/}" 2>/dev/null || true
+    done
+  fi
   rc=0
   wait "$traced" || rc=$?
   if [ "$rc" != "$((128 + $(kill -l "$signal")))" ]; then
-    fail "$signal: exit $rc: $(cat stderr)"
+    fail "$signal to the $whom: exit $rc: $(cat stderr)"
   elif [ "$(temporaries)" != 0 ] || ! cmp -s old.txt out/urls.txt; then
-    fail "$signal: left $(ls -A out), or changed urls.txt"
+    fail "$signal to the $whom: left $(ls -A out), or changed urls.txt"
   else
-    echo "ok $signal removes the named temporary"
+    echo "ok $signal to the $whom removes the named temporary"
   fi
 done <<'CASES'
-TERM
-INT
-HUP
+TERM process
+INT process
+HUP process
+TERM threads
 CASES
 
 # Starts a run under strace OPTIONS that reads a.txt from a fifo and holds

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "extract.h"
+#include "handle_posix.h"
 #include "test_support.h"
 
 namespace linksift {
@@ -169,6 +170,37 @@ TEST(StandardOutputTest, IsKnownByItsNames) {
       {"/dev/fd/1x", false}, {"/proc/thread-self/fd/1", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsStandardOutput(c.name), c.standard) << c.name;
+}
+
+// Each descriptor is closed once, by its last owner: a handle moved from
+// closes nothing, one moved onto closes what it held, and a listing that
+// cannot be made keeps no copy of the folder's descriptor.
+TEST(HandleTest, ClosesEachDescriptorOnceAndLeaksNone) {
+  const auto open = [] { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); };
+  const auto is_open = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
+  const int first = open();
+  const int second = open();
+  {
+    os::Handle a(first);
+    os::Handle b(std::move(a));
+    EXPECT_FALSE(a.valid());
+    os::Handle c(second);
+    c = std::move(b);
+    EXPECT_FALSE(is_open(second)) << "the descriptor moved onto lives on";
+    EXPECT_EQ(c.get(), first);
+    EXPECT_FALSE(b.valid());
+    os::Handle& same = c;
+    c = std::move(same);
+    EXPECT_TRUE(is_open(first)) << "moved onto itself";
+  }
+  EXPECT_FALSE(is_open(first));
+
+  const int file = open();
+  const int next = open();  // the number a leaked copy would take
+  ::close(next);
+  EXPECT_EQ(os::ListFolder(file), nullptr);
+  EXPECT_FALSE(is_open(next)) << "the copy of a descriptor that is no folder was kept";
+  ::close(file);
 }
 
 }  // namespace

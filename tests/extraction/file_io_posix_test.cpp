@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "extract.h"
-#include "file_io.h"
+#include "replacement_file.h"
 #include "test_support.h"
 
 namespace linksift {

@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "replacement_file.h"
 
 #include "extract.h"
 

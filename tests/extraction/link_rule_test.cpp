@@ -1,11 +1,13 @@
-// The tests' reference rule, line by line, which the scanner's tests compare
-// the code that runs with.
+// The link rule, case by case, on the scanner that runs and on the tests'
+// reference, line by line, which the scanner's random tests compare it with.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
+#include "link_output.h"
 #include "test_support.h"
+#include "text_scanner.h"
 
 namespace linksift {
 namespace {
@@ -21,8 +23,14 @@ class ExtractLinkTest : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(ExtractLinkTest, FindsTheFirstLink) {
   const RuleCase& c = GetParam();
-  const auto got = ExtractLink(c.line);
-  EXPECT_EQ(got ? std::optional<std::string>(*got) : std::nullopt, c.link) << c.line;
+  StringSink sink;
+  TextScanner scanner(sink);
+  scanner.Feed(c.line + "\r\n");
+  scanner.Finish();
+  EXPECT_EQ(sink.text, c.link ? *c.link + "\r\n" : "") << "scanner: " << c.line;
+  const auto reference = ExtractLink(c.line);
+  EXPECT_EQ(reference ? std::optional<std::string>(*reference) : std::nullopt, c.link)
+      << "reference: " << c.line;
 }
 
 INSTANTIATE_TEST_SUITE_P(

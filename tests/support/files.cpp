@@ -7,6 +7,10 @@
 namespace linksift::testing_support {
 namespace fs = std::filesystem;
 
+fs::path PathFromUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;

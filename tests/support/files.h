@@ -8,6 +8,10 @@
 
 namespace linksift::testing_support {
 
+// A path from its UTF-8 text, as the tests write names. std::filesystem::path
+// would read a narrow string in the system's code page on Windows.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
 // Whole files as bytes; both throw when the file cannot be written or read.
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadFile(const std::filesystem::path& path);

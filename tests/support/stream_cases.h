@@ -52,8 +52,8 @@ inline const std::vector<StreamCase> kStreamCases = {
          "\n\rhttp://c\n\r",
      "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
     {"CrLfEndsLongLinksAndLines",
-     "http://" + std::string(70, 'a') + ";\r\nhttp://b " + std::string(70, 'x') +
-         "\r\n" + std::string(70, 'y') + "\r\nhttp://c",
+     "http://" + std::string(70, 'a') + ";\r\nhttp://b " + std::string(70, 'x') + "\r\n" +
+         std::string(70, 'y') + "\r\nhttp://c",
      "http://" + std::string(70, 'a') + "\r\nhttp://b\r\nhttp://c\r\n"},
     // Only FF FE and FE FF, first, make a stream UTF-16.
     {"Utf8MarkStaysBytes", "\xEF\xBB\xBFhttp://a\xC3\xA9\r\n", "http://a\xC3\xA9\r\n"},
@@ -102,6 +102,9 @@ inline const std::vector<Utf16Case> kUtf16Cases = {
     {"BytesOfOtherUnits",
      u"http://a\u0D0A\u0A0D\u2020\u200D\u0A20 b\r\n\u0148ttp://no \u0168TTP://no",
      "http://a\u0D0A\u0A0D\u2020\u200D\u0A20\r\n"},
+    // Letters one of whose bytes is a mark's: only a whole unit is a mark.
+    {"UnitsHoldingAMarksByte", u"http://a/Ю\r\nhttp://b/Ĭ x\r\nhttp://c/\u2E2E",
+     "http://a/Ю\r\nhttp://b/Ĭ\r\nhttp://c/\u2E2E\r\n"},
     {"PrefixOffByOneByte", u"\u6820\u7400\u7400\u7000\u3A00\u2F00\u2F00\u7800", ""},
     {"LongLines",
      std::u16string(70, u'я') + u" http://" + std::u16string(70, u'a') + u"\u4E2D " +

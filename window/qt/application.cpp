@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QTranslator>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,9 +94,6 @@ int RunLinksift(int argc, char** argv) {
   // the display's connection and the rest are its own.
   RecordGivenDescriptors(3);
   InstallEndingHandlers();
-  // A reader that leaves or a file size limit fails the write, not the program.
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
   int qt_argc = QtArgumentCount(argc, argv);
   QApplication app(qt_argc, argv);
   QCoreApplication::setApplicationName("Linksift");

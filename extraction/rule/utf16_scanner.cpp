@@ -86,16 +86,8 @@ void Utf16LinkScanner::Finish() {
 }
 
 void Utf16LinkScanner::ContinueFrom(Utf16LinkScanner& later) {
-  const std::string_view pending = later.out_.pending();
-  out_.Write(pending.data(), pending.size());
-  later.out_.Drop();
-  state_ = std::exchange(later.state_, LinkState::kSearching);
-  count_ += std::exchange(later.count_, 0);
-  held_ = later.held_;
-  holding_ = std::exchange(later.holding_, false);
+  TakeOver(later);
   high_ = std::exchange(later.high_, 0);
-  std::copy(later.tail_, later.tail_ + kTail, tail_);
-  std::fill_n(later.tail_, kTail, u'\n');
   odd_byte_ = later.odd_byte_;
   has_odd_byte_ = std::exchange(later.has_odd_byte_, false);
 }

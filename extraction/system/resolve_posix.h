@@ -2,59 +2,38 @@
 
 // Resolving an output's name, once, into what later steps work from.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <utility>
 
 #include "file_io_os.h"
+#include "handle_posix.h"
 
 namespace linksift::os {
-
-// A descriptor this code opened, closed with it.
-class Handle {
- public:
-  explicit Handle(int fd = -1) : fd_(fd) {}
-  Handle(Handle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~Handle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // What a name leads to, found once; every later step works from it.
 struct Resolved {
   TargetKind kind = TargetKind::kMissing;
-  int descriptor = -1;           // kDescriptor: the number of this process's descriptor
-  Handle folder;                 // kMissing, kFile, kDirectory: where the leaf is, pinned (O_PATH)
-  std::error_code folder_error;  // kMissing: why the folder could not be opened
+  int descriptor = -1;  // kDescriptor: the number of this process's descriptor
+  Handle folder;        // kMissing, kFile, kDirectory: where the leaf is, pinned (O_PATH)
   std::string leaf;
-  // kMissing, kFile, kDirectory: the file's name, as given, or where links
-  // were followed, in the folder reached (the kernel's name for it).
+  // kMissing, kFile, kDirectory, kUnreachableFolder: the file's name, as
+  // given, or where links were followed, in the folder reached (the kernel's
+  // name for it) or tried.
   std::filesystem::path tried;
   Handle handle;        // kDevice: the device, pipe or file itself (O_PATH)
   bool append = false;  // kDevice: a file reached through another process's descriptor
   struct stat existing = {};
 };
 
-bool SameFile(const struct stat& a, const struct stat& b);
-
 // Follows links by hand, one leaf at a time from a pinned folder, so that a
 // link to a file that does not exist yet still leads to where it belongs.
 // The folders on the way are the kernel's to resolve, with its own checks. A
 // link is followed only where the kernel would follow it for this user; a
 // link in /proc is the kernel's to follow; a name that reaches one of this
-// process's descriptors is refused unless the program was given it.
+// process's descriptors is refused unless the program was given it. A folder
+// on the way that cannot be opened fails with the kind kUnreachableFolder.
 std::error_code Resolve(const std::filesystem::path& path, Resolved& resolved);
 
 // For messages: the name of the file a run on output `path` makes, links

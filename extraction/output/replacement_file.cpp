@@ -1,6 +1,6 @@
-// The file layer both systems share: the order of the steps, the stage each
-// failure belongs to, temporary names and the loops around the system calls.
-#include "file_io.h"
+// The output's steps on both systems: their order, the stage each failure
+// belongs to, temporary names and the loops around the system calls.
+#include "replacement_file.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,40 +8,22 @@
 #include <string>
 #include <string_view>
 
-#include "aligned_buffer.h"
 #include "extraction_error.h"
+#include "file_steps.h"
 
 namespace linksift {
 namespace fs = std::filesystem;
 namespace {
 
-// Windows reads and writes at most a DWORD's worth at a time.
-constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 // A large output goes to the disk while the scan goes on, so that the final
 // flush waits for its tail only. Whole 64 KiB stretches, so that the page
 // still being filled is not written twice.
 constexpr std::uint64_t kWriteBackInterval = std::uint64_t{4} << 20;
 constexpr std::uint64_t kWriteBackUnit = std::uint64_t{64} << 10;
 
-void Check(Stage stage, const fs::path& path, std::error_code error, const char* action = nullptr) {
-  if (error) throw ExtractionError(stage, path, error, action);
-}
-
-void StopIf(const std::atomic<bool>* cancel) {
-  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) throw ExtractionCancelled();
-}
-
 constexpr std::string_view kTemporaryInfix = ".linksift-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kTemporaryDigits = 8;
-
-// "-" names a standard stream, as on every command line.
-int DescriptorOf(const fs::path& path, int standard, Stage stage) {
-  if (path == "-") return standard;
-  int descriptor = -1;
-  Check(stage, path, os::DescriptorBehind(path, descriptor));
-  return descriptor;
-}
 
 // The longest name every file system takes (NAME_MAX; Windows counts UTF-16
 // units, Wine's host then UTF-8 bytes, so the bytes of UTF-8 are counted).
@@ -127,79 +109,33 @@ bool IsTemporaryNameFor(std::string_view target, std::string_view name) {
 
 }  // namespace os
 
-InputFile::InputFile(const fs::path& path, const std::atomic<bool>* cancel)
-    : path_(path), cancel_(cancel) {
-  const int descriptor = DescriptorOf(path_, os::kStandardInput, Stage::kOpenInput);
-  Check(Stage::kOpenInput, path_,
-        descriptor >= 0 ? os::OpenInputDescriptor(descriptor, cancel != nullptr, input_, facts_)
-                        : os::OpenInput(path_, cancel != nullptr, input_, facts_));
-}
-
-void InputFile::ForEachBlock(std::size_t block_size, const Consumer& consume) {
-  const std::size_t chunk = std::min(block_size, kMaxTransfer);
-  const AlignedBuffer buffer =
-      AtStage(Stage::kRead, path_, [chunk] { return MakeAlignedBuffer(chunk); });
-  for (;;) {
-    if (!facts_.regular) WaitForData();
-    std::size_t got = 0;
-    Check(Stage::kRead, path_, os::ReadSome(*input_, buffer.get(), chunk, got));
-    if (got == 0) break;
-    consume(std::string_view(buffer.get(), got));
-  }
-  if (facts_.regular) CheckNotShrunk();
-}
-
-std::error_code InputFile::ReadAt(char* buffer, std::size_t size, std::uint64_t offset,
-                                  std::size_t& got) {
-  return os::ReadSomeAt(*input_, buffer, std::min(size, kMaxTransfer), offset, got);
-}
-
-void InputFile::CheckRead(std::error_code error) const {
-  Check(Stage::kRead, path_, error);
-}
-
-// What was read may be half old, half new: no more the file than a short read would be.
-void InputFile::CheckNotShrunk() {
-  std::uint64_t size = 0;
-  Check(Stage::kRead, path_, os::InputSize(*input_, size));
-  if (size < facts_.size) Check(Stage::kRead, path_, MakeErrorCode(RunFailure::kInputChanged));
-}
-
-// A pipe may stay silent for as long as its writer likes; a cancel must not
-// wait for it.
-void InputFile::WaitForData() {
-  for (bool ready = false; !ready;) {
-    StopIf(cancel_);
-    Check(Stage::kRead, path_, os::AwaitData(*input_, ready));
-  }
-}
-
 ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>* cancel,
                                  const InputFile* input)
     : target_(target), cancel_(cancel) {
   if (target_ == "-") {
-    in_place_ = true;
     Check(Stage::kCreateOutput, target_, os::AdoptOutputDescriptor(os::kStandardOutput, output_),
           "cannot write to the output");
   } else {
     os::TargetKind kind = os::TargetKind::kMissing;
-    Check(Stage::kCreateOutput, target_, os::ResolveOutput(target_, output_, kind),
-          "cannot follow the output");
+    const std::error_code error = os::ResolveOutput(target_, output_, kind);
+    // No temporary can be made where the folder cannot even be opened.
+    if (error && kind == os::TargetKind::kUnreachableFolder) {
+      throw ExtractionError::FolderRefused(target_, error);
+    }
+    Check(Stage::kCreateOutput, target_, error, "cannot follow the output");
     Open(kind, input != nullptr ? input->facts() : os::InputFacts{});
   }
 }
 
 void ReplacementFile::Open(os::TargetKind kind, const os::InputFacts& input) {
   // One of this process's descriptors, written through as it is.
-  in_place_ = kind == os::TargetKind::kDescriptor;
-  if (in_place_) return;
+  if (kind == os::TargetKind::kDescriptor) return;
   if (kind == os::TargetKind::kDirectory) {
     Check(Stage::kCreateOutput, target_, std::make_error_code(std::errc::is_a_directory),
           "cannot replace the output");
   }
   // A device or a pipe has no content to keep, and replacing it would be wrong.
-  in_place_ = kind == os::TargetKind::kDevice;
-  if (!in_place_) {
+  if (kind != os::TargetKind::kDevice) {
     // The folder first: where it refuses, the output's own protection is moot.
     if (const std::error_code error = os::CreateTemporary(*output_, input)) {
       throw ExtractionError::FolderRefused(target_, error);
@@ -232,7 +168,10 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
       Check(Stage::kWrite, target_, os::AwaitRoom(*output_, ready));
     }
   }
-  if (!in_place_ && write_back_ && written_ - written_back_ >= kWriteBackInterval) WriteBack();
+  if (write_back_ && written_ - written_back_ >= kWriteBackInterval &&
+      !os::WrittenInPlace(*output_)) {
+    WriteBack();
+  }
 }
 
 void ReplacementFile::WriteBack() {
@@ -249,7 +188,7 @@ void ReplacementFile::WriteBack() {
 
 // Any failure leaves the temporary to be removed with output_, and the target as it was.
 void ReplacementFile::Commit() {
-  if (in_place_) return Check(Stage::kWrite, target_, os::Close(*output_));
+  if (os::WrittenInPlace(*output_)) return Check(Stage::kWrite, target_, os::Close(*output_));
   Check(Stage::kWrite, target_, os::Flush(*output_));
   Check(Stage::kReplace, target_, os::Settle(*output_));
   // Closing reports late write errors on some file systems.

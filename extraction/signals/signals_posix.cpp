@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <iterator>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 #include "ending_signals_posix.h"
 
@@ -20,8 +23,17 @@ constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // Harmless when it comes from elsewhere: it continues a process that runs.
 constexpr int kWakeSignal = SIGCONT;
 
+// A slot is filled by its owner only while free, and read by a remover only
+// once claimed: an owner that forgets its name meanwhile leaves the slot to
+// the remover to free, so that no new name is written over the one being read.
 struct LiveTemporary {
-  enum : int { kFree, kFilling, kLive };
+  enum : int {
+    kFree,
+    kFilling,           // the owner writes the name
+    kLive,              // the name is complete
+    kRemoving,          // a remover reads the name
+    kRemovingForgotten  // the same, the owner done with it: the remover frees it
+  };
   std::atomic<int> state{kFree};
   int directory = -1;
   char name[NAME_MAX + 1] = {};
@@ -30,6 +42,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler
 
 LiveTemporary g_live[64];
 struct sigaction g_previous_actions[std::size(kEndingSignals)];
+void (*g_removal_hook)(int slot) = nullptr;
 
 // Async-signal-safe. A handler the program had before decides what the
 // signal does, and the runs clean up after themselves if it lets them; a
@@ -70,24 +83,12 @@ bool Ignored(int signal) {
   ::_exit(128 + signal);  // not reached
 }
 
-}  // namespace
-
-void InstallEndingHandlers() {
-  static std::once_flag installed;
-  std::call_once(installed, [] {
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-      struct sigaction& previous = g_previous_actions[i];
-      ::sigaction(kEndingSignals[i], nullptr, &previous);
-      // An ignored signal (nohup) ends nothing.
-      if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN) continue;
-      struct sigaction action = {};
-      action.sa_sigaction = OnEndingSignal;
-      action.sa_flags = SA_SIGINFO | SA_RESTART;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(kEndingSignals[i], &action, nullptr);
-    }
-  });
+// Process-wide, for every write of the program's, the count it prints included.
+void IgnoreWriteSignals() {
+  for (const int signal : kWriteSignals) ::signal(signal, SIG_IGN);
 }
+
+}  // namespace
 
 sigset_t BlockEndingSignals() {
   sigset_t signals;
@@ -107,6 +108,48 @@ void AwaitEndingSignal(const sigset_t& ending, const timespec& timeout) {
 
 void WakeWaiter(pthread_t thread) {
   ::pthread_kill(thread, kWakeSignal);
+}
+
+void InstallEndingHandlers() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    IgnoreWriteSignals();
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      struct sigaction& previous = g_previous_actions[i];
+      ::sigaction(kEndingSignals[i], nullptr, &previous);
+      // An ignored signal (nohup) ends nothing.
+      if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN) continue;
+      struct sigaction action = {};
+      action.sa_sigaction = OnEndingSignal;
+      action.sa_flags = SA_SIGINFO | SA_RESTART;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(kEndingSignals[i], &action, nullptr);
+    }
+  });
+}
+
+int RunTakingEndingSignals(const char* program, const std::function<int()>& run) {
+  IgnoreWriteSignals();
+  const sigset_t ending = BlockEndingSignals();
+  const pthread_t waiter = ::pthread_self();
+  std::atomic<bool> done{false};
+  int status = kRunFailed;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      status = RunCatching(program, run);
+      done.store(true);
+      WakeWaiter(waiter);
+    });
+  } catch (const std::exception&) {
+    // Out of threads: the run goes on here, the signals handled where they land.
+    ::pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+    InstallEndingHandlers();
+    return RunCatching(program, run);
+  }
+  while (!done.load()) AwaitEndingSignal(ending, {1, 0});
+  thread.join();
+  return status;
 }
 
 WriteSignalsAsErrors::WriteSignalsAsErrors() {
@@ -131,8 +174,9 @@ WriteSignalsAsErrors::~WriteSignalsAsErrors() {
   ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
-int RememberTemporary(int directory, const std::string& name) {
-  if (name.size() > NAME_MAX) return -1;
+void LiveName::Remember(int directory, const std::string& name) {
+  Forget();
+  if (name.size() > NAME_MAX) return;
   for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
     LiveTemporary& live = g_live[slot];
     int expected = LiveTemporary::kFree;
@@ -140,22 +184,38 @@ int RememberTemporary(int directory, const std::string& name) {
     live.directory = directory;
     std::memcpy(live.name, name.c_str(), name.size() + 1);
     live.state.store(LiveTemporary::kLive, std::memory_order_release);
-    return slot;
+    slot_ = slot;
+    return;
   }
-  return -1;
+}
+
+void LiveName::Forget() noexcept {
+  if (slot_ < 0) return;
+  std::atomic<int>& state = g_live[std::exchange(slot_, -1)].state;
+  // A remover that claimed the slot frees it once done with the name.
+  for (int now = LiveTemporary::kLive;;) {
+    const int next =
+        now == LiveTemporary::kLive ? LiveTemporary::kFree : LiveTemporary::kRemovingForgotten;
+    if (state.compare_exchange_weak(now, next)) return;
+  }
+}
+
+void SetRemovalHookForTests(void (*hook)(int slot)) {
+  g_removal_hook = hook;
 }
 
 void RemoveLiveTemporaries() {
-  for (LiveTemporary& live : g_live) {
-    if (live.state.load(std::memory_order_acquire) == LiveTemporary::kLive) {
-      ::unlinkat(live.directory, live.name, 0);
+  for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
+    LiveTemporary& live = g_live[slot];
+    int expected = LiveTemporary::kLive;
+    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kRemoving)) continue;
+    if (g_removal_hook != nullptr) g_removal_hook(slot);
+    ::unlinkat(live.directory, live.name, 0);
+    expected = LiveTemporary::kRemoving;
+    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kLive)) {
+      live.state.store(LiveTemporary::kFree, std::memory_order_release);
     }
   }
-}
-
-void ForgetTemporary(int& slot) {
-  if (slot >= 0) g_live[slot].state.store(LiveTemporary::kFree, std::memory_order_release);
-  slot = -1;
 }
 
 }  // namespace linksift

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "file_io_os.h"
 #include "long_path_win32.h"
@@ -197,17 +198,36 @@ std::error_code InputSize(Input& input, std::uint64_t& size) {
   return {};
 }
 
+namespace {
+
+// A standard handle, a device or a pipe, written directly.
+struct InPlace {};
+
+// A file, or nothing yet: replaced through a temporary beside it.
+struct ThroughTemporary {
+  fs::path name;                // empty until made, and once renamed
+  bool delete_pending = false;  // the system removes the temporary if the process dies
+};
+
+}  // namespace
+
 struct Output {
   fs::path target;
   HANDLE file = INVALID_HANDLE_VALUE;
-  fs::path temporary;           // empty once renamed
-  bool delete_pending = false;  // the system removes the temporary if the process dies
+  std::variant<InPlace, ThroughTemporary> writing;
 };
 
 void Release(Output* output) noexcept {
   if (output->file != INVALID_HANDLE_VALUE) ::CloseHandle(output->file);
-  if (!output->temporary.empty()) ::DeleteFileW(ExtendedPath(output->temporary).c_str());
+  if (const auto* temporary = std::get_if<ThroughTemporary>(&output->writing);
+      temporary != nullptr && !temporary->name.empty()) {
+    ::DeleteFileW(ExtendedPath(temporary->name).c_str());
+  }
   delete output;
+}
+
+bool WrittenInPlace(const Output& output) {
+  return std::holds_alternative<InPlace>(output.writing);
 }
 
 std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetKind& kind) {
@@ -218,6 +238,9 @@ std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetK
                                      : TargetKind::kDevice;
   output.reset(new Output);
   output->target = target;
+  if (kind == TargetKind::kMissing || kind == TargetKind::kFile) {
+    output->writing.emplace<ThroughTemporary>();
+  }
   return {};
 }
 
@@ -244,6 +267,7 @@ std::error_code CheckWritable(Output& output) {
 
 // Windows has no sweep: its temporaries are deleted on close.
 std::error_code CreateTemporary(Output& output, const InputFacts&) {
+  ThroughTemporary& temporary = std::get<ThroughTemporary>(output.writing);
   return CreateUnderFreshName(output.target, [&](const fs::path& name) {
     const fs::path path = DirectoryOf(output.target) / name;
     output.file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
@@ -253,8 +277,8 @@ std::error_code CreateTemporary(Output& output, const InputFacts&) {
       return error == ERROR_FILE_EXISTS ? std::make_error_code(std::errc::file_exists)
                                         : SystemError(static_cast<int>(error));
     }
-    output.temporary = path;
-    output.delete_pending = SetDeletePending(output.file, true);
+    temporary.name = path;
+    temporary.delete_pending = SetDeletePending(output.file, true);
     return std::error_code();
   });
 }
@@ -287,8 +311,9 @@ std::error_code Flush(Output& output) {
 
 // Until now the temporary would vanish with its handle.
 std::error_code Settle(Output& output) {
-  return output.delete_pending && !SetDeletePending(output.file, false) ? LastError()
-                                                                        : std::error_code();
+  const ThroughTemporary& temporary = std::get<ThroughTemporary>(output.writing);
+  return temporary.delete_pending && !SetDeletePending(output.file, false) ? LastError()
+                                                                           : std::error_code();
 }
 
 std::error_code Close(Output& output) {
@@ -298,11 +323,12 @@ std::error_code Close(Output& output) {
 }
 
 std::error_code PutInPlace(Output& output) {
-  if (!::MoveFileExW(ExtendedPath(output.temporary).c_str(), ExtendedPath(output.target).c_str(),
+  ThroughTemporary& temporary = std::get<ThroughTemporary>(output.writing);
+  if (!::MoveFileExW(ExtendedPath(temporary.name).c_str(), ExtendedPath(output.target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return LastError();
   }
-  output.temporary.clear();
+  temporary.name.clear();
   return {};
 }
 

@@ -15,17 +15,15 @@ namespace linksift {
 // written in UTF-8. Blocks may split a code unit or a surrogate pair. An
 // unpaired surrogate, and a lone byte at the end of the stream, read as
 // U+FFFD. Only the links are converted; the rest is searched as it is.
-class Utf16LinkScanner {
+class Utf16LinkScanner : public ScannerState<char16_t> {
  public:
   // `buffer`: how much output is gathered before the sink is called.
   Utf16LinkScanner(LinkSink& sink, ByteOrder order, std::size_t buffer = LinkOutput::kCapacity)
-      : order_(order), out_(sink, buffer) {}
+      : ScannerState(sink, buffer), order_(order) {}
 
   void Feed(std::string_view block);
   // Ends the last line of the stream and writes out what is buffered.
   void Finish();
-
-  LinkCount count() const { return count_; }
 
   // As LinkScanner::ContinueFrom: this scanner was last fed up to a line
   // end, `later` from just past it.
@@ -57,8 +55,6 @@ class Utf16LinkScanner {
  private:
   template <typename Scanner>
   friend void ScanStretch(Scanner&, const char*, const char*);
-  // Enough units of history for a prefix that straddles blocks.
-  static constexpr std::size_t kTail = kLinkPrefix.size() - 1;
 
   // The methods below take whole code units: byte pointers an even distance apart.
   const char* ScanSeam(const char* begin, const char* end);
@@ -72,16 +68,8 @@ class Utf16LinkScanner {
   void RememberTail(const char* begin, const char* end);
 
   const ByteOrder order_;
-  LinkOutput out_;
-  LinkState state_ = LinkState::kSearching;
-  LinkCount count_ = 0;
-  // The link's last unit is held back until the link ends: it may be a mark to drop.
-  char16_t held_ = 0;
-  bool holding_ = false;
   // A high surrogate written to the link, waiting for its low half; 0 for none.
   char16_t high_ = 0;
-  // The last units fed, oldest first; a line end stands in before the stream starts.
-  char16_t tail_[kTail] = {u'\n', u'\n', u'\n', u'\n', u'\n', u'\n'};
   // The first byte of a unit that the next block completes.
   char odd_byte_ = 0;
   bool has_odd_byte_ = false;

@@ -11,9 +11,10 @@
 
 #include <cerrno>
 #include <string>
-#include <utility>
+#include <variant>
 
 #include "file_io_os.h"
+#include "handle_posix.h"
 #include "resolve_posix.h"
 #include "signals_posix.h"
 #include "temporary_posix.h"
@@ -23,15 +24,6 @@ namespace fs = std::filesystem;
 
 namespace os {
 namespace {
-
-// A copy of a descriptor of this process, out of the standard streams' way.
-int CopyDescriptor(int descriptor) {
-  return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
-}
-
-std::error_code LastError() {
-  return SystemError(errno);
-}
 
 // Waits up to 50 ms for `event` on `fd`: short enough for a cancel to be seen.
 std::error_code AwaitEvent(int fd, short event, bool& ready) {
@@ -59,11 +51,10 @@ std::error_code RefuseUnchangeableFolder(int directory) {
 }  // namespace
 
 struct Input {
-  int fd = -1;
+  Handle fd;
 };
 
 void Release(Input* input) noexcept {
-  if (input->fd >= 0) ::close(input->fd);
   delete input;
 }
 
@@ -89,30 +80,32 @@ std::error_code LearnInput(int fd, std::uint64_t position, InputFacts& facts) {
 
 std::error_code OpenInput(const fs::path& path, bool, InputPtr& input, InputFacts& facts) {
   // Opening a pipe that has no writer yet would block, out of reach of a cancel.
-  input.reset(new Input{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)});
-  if (input->fd < 0) return LastError();
-  const int flags = ::fcntl(input->fd, F_GETFL);
-  if (flags < 0 || ::fcntl(input->fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastError();
-  return LearnInput(input->fd, 0, facts);
+  input.reset(new Input{Handle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC))});
+  const int fd = input->fd.get();
+  if (fd < 0) return LastError();
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastError();
+  return LearnInput(fd, 0, facts);
 }
 
 std::error_code OpenInputDescriptor(int descriptor, bool, InputPtr& input, InputFacts& facts) {
   input.reset(new Input{CopyDescriptor(descriptor)});
-  if (input->fd < 0) return LastError();
-  const off_t position = ::lseek(input->fd, 0, SEEK_CUR);
-  return LearnInput(input->fd, position > 0 ? static_cast<std::uint64_t>(position) : 0, facts);
+  const int fd = input->fd.get();
+  if (fd < 0) return LastError();
+  const off_t position = ::lseek(fd, 0, SEEK_CUR);
+  return LearnInput(fd, position > 0 ? static_cast<std::uint64_t>(position) : 0, facts);
 }
 
 std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size_t& got) {
   for (;;) {
-    const ssize_t result = ::read(input.fd, buffer, size);
+    const ssize_t result = ::read(input.fd.get(), buffer, size);
     if (result >= 0) {
       got = static_cast<std::size_t>(result);
       return {};
     }
     // A descriptor handed over may be in non-blocking mode, which is not ours to change.
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd request = {input.fd, POLLIN, 0};
+      pollfd request = {input.fd.get(), POLLIN, 0};
       ::poll(&request, 1, 50);
     } else if (errno != EINTR) {
       return LastError();
@@ -123,7 +116,7 @@ std::error_code ReadSome(Input& input, char* buffer, std::size_t size, std::size
 std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::uint64_t offset,
                            std::size_t& got) {
   for (;;) {
-    const ssize_t result = ::pread(input.fd, buffer, size, static_cast<off_t>(offset));
+    const ssize_t result = ::pread(input.fd.get(), buffer, size, static_cast<off_t>(offset));
     if (result >= 0) {
       got = static_cast<std::size_t>(result);
       return {};
@@ -135,28 +128,63 @@ std::error_code ReadSomeAt(Input& input, char* buffer, std::size_t size, std::ui
 // Reading a pipe that never had a writer would report its end at once, so
 // the first writer is waited for too.
 std::error_code AwaitData(Input& input, bool& ready) {
-  return AwaitEvent(input.fd, POLLIN, ready);
+  return AwaitEvent(input.fd.get(), POLLIN, ready);
 }
 
 std::error_code InputSize(Input& input, std::uint64_t& size) {
   struct stat st;
-  if (::fstat(input.fd, &st) != 0) return LastError();
+  if (::fstat(input.fd.get(), &st) != 0) return LastError();
   size = static_cast<std::uint64_t>(st.st_size);
   return {};
 }
 
+namespace {
+
+// One of this process's descriptors, a device or a pipe, written directly.
+// A device's is opened by OpenInPlace.
+struct InPlace {
+  Handle fd;
+};
+
+// A file, or nothing yet: replaced through a temporary beside it.
+struct ThroughTemporary {
+  TemporaryFile temporary;
+};
+
+}  // namespace
+
 struct Output {
   WriteSignalsAsErrors signals;
   Resolved target;
-  int fd = -1;  // what the links are written to
-  TemporaryFile temporary;
-  ~Output() {
-    if (fd >= 0 && fd != temporary.fd()) ::close(fd);
-  }
+  std::variant<InPlace, ThroughTemporary> writing;
 };
+
+namespace {
+
+// What the links are written to.
+int WrittenTo(const Output& output) {
+  if (const auto* in_place = std::get_if<InPlace>(&output.writing)) return in_place->fd.get();
+  return std::get<ThroughTemporary>(output.writing).temporary.fd();
+}
+
+TemporaryFile& Temporary(Output& output) {
+  return std::get<ThroughTemporary>(output.writing).temporary;
+}
+
+std::error_code AdoptCopy(int descriptor, Output& output) {
+  Handle& fd = output.writing.emplace<InPlace>().fd;
+  fd = CopyDescriptor(descriptor);
+  return fd.valid() ? std::error_code() : LastError();
+}
+
+}  // namespace
 
 void Release(Output* output) noexcept {
   delete output;
+}
+
+bool WrittenInPlace(const Output& output) {
+  return std::holds_alternative<InPlace>(output.writing);
 }
 
 std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetKind& kind) {
@@ -165,10 +193,10 @@ std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetK
   const std::error_code error = Resolve(target, resolved);
   kind = resolved.kind;
   if (error) return error;
-  if (kind == TargetKind::kDescriptor) {
-    output->fd = CopyDescriptor(resolved.descriptor);
-    return output->fd < 0 ? LastError() : std::error_code();
+  if (kind == TargetKind::kMissing || kind == TargetKind::kFile) {
+    output->writing.emplace<ThroughTemporary>();
   }
+  if (kind == TargetKind::kDescriptor) return AdoptCopy(resolved.descriptor, *output);
   // A device or pipe in a folder: pinned as it was found.
   if (kind == TargetKind::kDevice && !resolved.handle.valid()) {
     const char* leaf = resolved.leaf.c_str();
@@ -183,8 +211,7 @@ std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetK
 
 std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output) {
   output.reset(new Output);
-  output->fd = CopyDescriptor(descriptor);
-  return output->fd < 0 ? LastError() : std::error_code();
+  return AdoptCopy(descriptor, *output);
 }
 
 // Non-blocking, so that neither a pipe without a reader nor a full one holds
@@ -193,8 +220,9 @@ std::error_code OpenInPlace(Output& output, bool& ready) {
   ready = true;
   const std::string self = "/proc/self/fd/" + std::to_string(output.target.handle.get());
   const int append = output.target.append ? O_APPEND : 0;
-  output.fd = ::open(self.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | append);
-  if (output.fd >= 0) return {};
+  Handle& fd = std::get<InPlace>(output.writing).fd;
+  fd.Reset(::open(self.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | append));
+  if (fd.valid()) return {};
   // A fifo without a reader; from a device, ENXIO means it is not there.
   if (errno == ENXIO && S_ISFIFO(output.target.existing.st_mode)) ready = false;
   return ready ? LastError() : std::error_code();
@@ -202,7 +230,6 @@ std::error_code OpenInPlace(Output& output, bool& ready) {
 
 std::error_code CreateTemporary(Output& output, const InputFacts& input) {
   const Resolved& target = output.target;
-  if (target.folder_error) return target.folder_error;
   // Listing the folder and reading its flags need it readable; writing to it does not (0733).
   const Handle readable(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (readable.valid()) {
@@ -210,16 +237,16 @@ std::error_code CreateTemporary(Output& output, const InputFacts& input) {
     TemporaryFile::SweepStale(target.folder.get(), target.leaf,
                               {static_cast<dev_t>(input.device), static_cast<ino_t>(input.inode)});
   }
-  if (const std::error_code error = output.temporary.Create(target.folder.get(), target.leaf)) {
+  TemporaryFile& temporary = Temporary(output);
+  if (const std::error_code error = temporary.Create(target.folder.get(), target.leaf)) {
     return error;
   }
-  output.fd = output.temporary.fd();
   if (target.kind == TargetKind::kFile) {
     // Only root may give a file away; anyone may keep a group of their own.
-    if (::fchown(output.fd, target.existing.st_uid, target.existing.st_gid) != 0) {
-      (void)::fchown(output.fd, static_cast<uid_t>(-1), target.existing.st_gid);
+    if (::fchown(temporary.fd(), target.existing.st_uid, target.existing.st_gid) != 0) {
+      (void)::fchown(temporary.fd(), static_cast<uid_t>(-1), target.existing.st_gid);
     }
-    ::fchmod(output.fd, target.existing.st_mode & 07777);
+    ::fchmod(temporary.fd(), target.existing.st_mode & 07777);
   }
   return {};
 }
@@ -241,7 +268,7 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
                           std::size_t& written) {
   written = 0;
   for (;;) {
-    const ssize_t result = ::write(output.fd, data, size);
+    const ssize_t result = ::write(WrittenTo(output), data, size);
     if (result > 0) {
       written = static_cast<std::size_t>(result);
       return {};
@@ -254,7 +281,7 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
 
 // A reader gone (POLLERR) counts as ready: the next write reports it.
 std::error_code AwaitRoom(Output& output, bool& ready) {
-  return AwaitEvent(output.fd, POLLOUT, ready);
+  return AwaitEvent(WrittenTo(output), POLLOUT, ready);
 }
 
 void Pause() {
@@ -266,7 +293,7 @@ void Pause() {
 // on the final fsync to report it again. Only a call the system refuses is harmless.
 std::error_code StartWriteBack(Output& output, std::uint64_t offset, std::uint64_t size) {
 #ifdef SYNC_FILE_RANGE_WRITE
-  while (::sync_file_range(output.fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+  while (::sync_file_range(WrittenTo(output), static_cast<off_t>(offset), static_cast<off_t>(size),
                            SYNC_FILE_RANGE_WRITE) != 0) {
     if (errno == EINTR) continue;
     if (errno == ENOSYS || errno == EINVAL || errno == ESPIPE || errno == EOPNOTSUPP) {
@@ -282,26 +309,21 @@ std::error_code StartWriteBack(Output& output, std::uint64_t offset, std::uint64
 }
 
 std::error_code Flush(Output& output) {
-  return ::fsync(output.fd) != 0 ? LastError() : std::error_code();
+  return ::fsync(WrittenTo(output)) != 0 ? LastError() : std::error_code();
 }
 
 std::error_code Settle(Output& output) {
-  return output.temporary.Settle();
+  return Temporary(output).Settle();
 }
 
 std::error_code Close(Output& output) {
-  if (output.fd != output.temporary.fd()) {
-    // Don't retry close on EINTR: the descriptor is gone either way.
-    const int fd = std::exchange(output.fd, -1);
-    return ::close(fd) != 0 && errno != EINTR ? LastError() : std::error_code();
-  }
-  output.fd = -1;
-  return output.temporary.Close();
+  if (auto* in_place = std::get_if<InPlace>(&output.writing)) return in_place->fd.Close();
+  return Temporary(output).Close();
 }
 
 std::error_code PutInPlace(Output& output) {
   const Resolved& target = output.target;
-  if (const std::error_code error = output.temporary.CommitAs(target.leaf)) return error;
+  if (const std::error_code error = Temporary(output).CommitAs(target.leaf)) return error;
   // Best effort: the content is already safe.
   const Handle folder(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) ::fsync(folder.get());

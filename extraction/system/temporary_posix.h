@@ -1,22 +1,16 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <string>
 #include <system_error>
 
+#include "handle_posix.h"
+#include "signals_posix.h"
+
 namespace linksift::os {
 
-// A file's identity, to tell it from others whatever its name.
-struct FileId {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool Is(const struct stat& st) const { return st.st_dev == device && st.st_ino == inode; }
-};
-
 // The temporary a replacement is written to, in a folder the caller keeps
-// open: it owns creating, locking, registering with the signal handlers,
-// committing and removing, so that neither a failed run nor one ended by a
+// open: it owns its descriptors, its name and its slot among the names the
+// ending signals remove, so that neither a failed run nor one ended by a
 // signal leaves it behind. Unnamed (O_TMPFILE) where the file system can,
 // named only from Settle on; named from the start elsewhere. Its lock tells a
 // live run's temporary from one a killed run left.
@@ -29,11 +23,11 @@ class TemporaryFile {
 
   // A new empty file in `folder` for a target named `leaf`.
   std::error_code Create(int folder, const std::string& leaf);
-  int fd() const { return fd_; }
+  int fd() const { return file_.get(); }
   // Gives an unnamed temporary its name.
   std::error_code Settle();
   // Closes the file; its late write errors are reported here.
-  std::error_code Close();
+  std::error_code Close() { return file_.Close(); }
   // Renames the temporary over `leaf`, after which it is no longer ours to remove.
   std::error_code CommitAs(const std::string& leaf);
   void Remove() noexcept;
@@ -47,14 +41,15 @@ class TemporaryFile {
  private:
   std::error_code CreateNamed(const std::string& leaf);
   std::error_code Lock(const char* name);
-  void Register(const std::string& name);
+  void Name(const std::string& name);
+  void Unname() noexcept;
 
   int folder_ = -1;  // borrowed
-  int fd_ = -1;
-  int lock_ = -1;  // holds the lock from the creation to the rename
+  Handle file_;
+  Handle lock_;  // holds the lock from the creation to the rename
   std::string leaf_;
   std::string name_;  // empty while the file has no name
-  int live_slot_ = -1;
+  LiveName live_;     // name_ for the ending signals
 };
 
 }  // namespace linksift::os

@@ -46,18 +46,6 @@ void LinkScanner::Finish() {
   out_.Flush();
 }
 
-void LinkScanner::ContinueFrom(LinkScanner& later) {
-  const std::string_view pending = later.out_.pending();
-  out_.Write(pending.data(), pending.size());
-  later.out_.Drop();
-  state_ = std::exchange(later.state_, LinkState::kSearching);
-  count_ += std::exchange(later.count_, 0);
-  held_ = later.held_;
-  holding_ = std::exchange(later.holding_, false);
-  std::memcpy(tail_, later.tail_, kTail);
-  std::fill_n(later.tail_, kTail, '\n');
-}
-
 // Looks for a prefix that ends in the first bytes of this block and starts in
 // the bytes before it. Search() takes over where a whole scheme fits before
 // a separator.

@@ -6,12 +6,13 @@
 #include <filesystem>
 #include <functional>
 #include <string_view>
+#include <system_error>
 
 #include "file_io_os.h"
 
 namespace linksift {
 
-// The operating system's side of a run. Every failure throws ExtractionError.
+// Every failure throws ExtractionError.
 
 // A file read from start to end. A wait for a pipe's next bytes ends with
 // ExtractionCancelled once `cancel` is set. "-" is standard input, and a
@@ -52,37 +53,6 @@ class InputFile {
   const std::atomic<bool>* cancel_;
   os::InputFacts facts_;
   os::InputPtr input_;
-};
-
-// A replacement for `target`, written to a temporary file in the same
-// directory and put in place by Commit(). Until then the target is untouched;
-// a replacement that is never committed leaves nothing behind. A device or
-// pipe is written directly, and so is "-" (standard output) or a descriptor's
-// name (/dev/stdout, /dev/fd/N): the file behind one is never replaced. A
-// wait for a pipe's reader, or for room in it, ends with ExtractionCancelled
-// once `cancel` is set. `input`, the run's input, is never taken for a
-// stale temporary, whatever its name.
-class ReplacementFile {
- public:
-  explicit ReplacementFile(const std::filesystem::path& target,
-                           const std::atomic<bool>* cancel = nullptr,
-                           const InputFile* input = nullptr);
-
-  void Write(const char* data, std::size_t size);
-  // Makes the content durable and puts it in place of the target.
-  void Commit();
-
- private:
-  void Open(os::TargetKind kind, const os::InputFacts& input);
-  void WriteBack();
-
-  std::filesystem::path target_;  // as given, for messages
-  const std::atomic<bool>* cancel_;
-  os::OutputPtr output_;
-  bool in_place_ = false;  // a device or pipe, written to directly
-  std::uint64_t written_ = 0;
-  std::uint64_t written_back_ = 0;  // handed to the disk before Commit()
-  bool write_back_ = true;          // false where the system cannot start it early
 };
 
 }  // namespace linksift

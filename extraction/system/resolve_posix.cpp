@@ -22,10 +22,6 @@ namespace {
 // As many symbolic links as the kernel follows in one name.
 constexpr int kMaxLinks = 40;
 
-std::error_code LastError() {
-  return SystemError(errno);
-}
-
 // The descriptors the program was given at its start; empty until it says.
 std::optional<std::vector<int>> g_given;
 
@@ -46,19 +42,16 @@ bool IsOwnDescriptorFolder(int folder) {
   if (::fstat(folder, &st) != 0) return false;
   if (::stat("/proc/self/fd", &own) == 0 && SameFile(st, own)) return true;
   const Handle tasks(::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  DIR* entries = tasks.valid() ? ::fdopendir(::dup(tasks.get())) : nullptr;
+  const Listing entries = tasks.valid() ? ListFolder(tasks.get()) : nullptr;
   if (entries == nullptr) return false;
-  bool found = false;
-  while (const dirent* entry = ::readdir(entries)) {
+  while (const dirent* entry = ::readdir(entries.get())) {
     const std::string table = std::string(entry->d_name) + "/fd";
     if (entry->d_name[0] != '.' && ::fstatat(tasks.get(), table.c_str(), &own, 0) == 0 &&
         SameFile(st, own)) {
-      found = true;
-      break;
+      return true;
     }
   }
-  ::closedir(entries);
-  return found;
+  return false;
 }
 
 std::error_code ResolveOwnDescriptor(const std::string& leaf, Resolved& resolved) {
@@ -122,10 +115,6 @@ fs::path Reached(const Handle& base, const fs::path& parent) {
 
 }  // namespace
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 std::error_code Resolve(const fs::path& path, Resolved& resolved) {
   fs::path name = path;
   Handle base;
@@ -139,10 +128,10 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
     Handle folder(::openat(base.valid() ? base.get() : AT_FDCWD, parent.c_str(),
                            O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
-      // The folder's refusal, for the temporary that cannot be made there.
-      resolved.folder_error = LastError();
+      const std::error_code error = LastError();
+      resolved.kind = TargetKind::kUnreachableFolder;
       resolved.tried = hops == 0 ? path : Reached(base, parent) / leaf;
-      return {};
+      return error;
     }
     const bool proc = OnProc(folder.get());
     if (proc && IsOwnDescriptorFolder(folder.get())) return ResolveOwnDescriptor(leaf, resolved);
@@ -175,13 +164,14 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
 
 fs::path FileTried(const fs::path& path) {
   Resolved resolved;
-  if (Resolve(path, resolved) || resolved.tried.empty()) return path;
-  return resolved.tried;
+  // An unreachable folder fails the resolution, and says where it was.
+  (void)Resolve(path, resolved);
+  return resolved.tried.empty() ? path : resolved.tried;
 }
 
 void RecordGivenDescriptors(int below) {
   std::vector<int> given;
-  DIR* entries = ::opendir("/proc/self/fd");
+  const Listing entries(::opendir("/proc/self/fd"));
   if (entries == nullptr) {
     // Without /proc, no name reaches a descriptor by it but /dev/fd's.
     for (int fd = 0; fd < below && fd < 1024; ++fd) {
@@ -190,13 +180,12 @@ void RecordGivenDescriptors(int below) {
     g_given = std::move(given);
     return;
   }
-  while (const dirent* entry = ::readdir(entries)) {
+  while (const dirent* entry = ::readdir(entries.get())) {
     int fd = -1;
     const std::string_view name(entry->d_name);
     const auto result = std::from_chars(name.data(), name.data() + name.size(), fd);
-    if (result.ec == std::errc() && fd < below && fd != ::dirfd(entries)) given.push_back(fd);
+    if (result.ec == std::errc() && fd < below && fd != ::dirfd(entries.get())) given.push_back(fd);
   }
-  ::closedir(entries);
   std::sort(given.begin(), given.end());
   g_given = std::move(given);
 }

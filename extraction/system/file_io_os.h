@@ -19,8 +19,9 @@ using Consumer = std::function<void(std::string_view)>;
 
 // An input file open for reading, as the system keeps it.
 struct Input;
-// A replacement in the making: the target's facts, the open temporary and its
-// name. Letting one go removes the temporary.
+// An output in the making: the target's facts and either what is written in
+// place or the temporary that replaces the target. Letting one go removes the
+// temporary.
 struct Output;
 
 void Release(Input* input) noexcept;
@@ -75,8 +76,9 @@ std::error_code InputSize(Input& input, std::uint64_t& size);
 // What an output's name leads to: one of this process's descriptors, written
 // through as it is; nothing yet, or a file, replaced; a directory, refused; a
 // device, a pipe or a file reached through another process's descriptor,
-// written in place.
-enum class TargetKind { kDescriptor, kMissing, kFile, kDirectory, kDevice };
+// written in place; a folder that cannot be opened, which refuses the
+// temporary (POSIX: ResolveOutput fails with the folder's reason).
+enum class TargetKind { kDescriptor, kMissing, kFile, kDirectory, kDevice, kUnreachableFolder };
 
 // Resolves `target` once, following symbolic links where the system has them
 // and may follow them; every later step works from what it found, never from
@@ -85,6 +87,9 @@ std::error_code ResolveOutput(const std::filesystem::path& target, OutputPtr& ou
                               TargetKind& kind);
 // Writes to an open descriptor of this process, as it is, append mode and all.
 std::error_code AdoptOutputDescriptor(int descriptor, OutputPtr& output);
+// Whether the output is written in place (a descriptor, a device, a pipe)
+// rather than replaced through a temporary.
+bool WrittenInPlace(const Output& output);
 // A device or a pipe, written to directly. `ready` stays false while a pipe
 // has no reader yet: try again after a while.
 std::error_code OpenInPlace(Output& output, bool& ready);
