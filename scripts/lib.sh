@@ -18,13 +18,14 @@ RUN_PACKAGES=(cmake g++ make pkg-config librsvg2-bin qt6-base-dev qt6-translatio
 DEBIAN_PACKAGE_PACKAGES=(dpkg-dev file)
 # The scanner's fuzzer: clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-# The tests, on top of both (scripts/test): GoogleTest, a private X server and
-# session bus, the package's checkers, and FUSE for the failing disks, with
-# fuse3, what Debian 12's desktops have, or the older fuse where that is in.
+# The tests, on top of both (scripts/test): GoogleTest, a private X server, a
+# window manager and a session bus with the accessibility bus, the package's
+# checkers, and FUSE for the failing disks, with fuse3, what Debian 12's
+# desktops have, or the older fuse where that is in.
 TEST_PACKAGES=(
   strace libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils xclip imagemagick python3
-  dbus dbus-daemon dbus-bin at-spi2-core python3-dbus python3-gi
+  dbus dbus-daemon dbus-bin at-spi2-core python3-dbus python3-gi gir1.2-atspi-2.0 openbox
   fonts-dejavu-extra
   lintian desktop-file-utils appstream man-db
   "fuse3|fuse" python3-fusepy e2fsprogs procps

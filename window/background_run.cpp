@@ -47,7 +47,8 @@ struct BackgroundRun::Callbacks {
   FinishedCallback on_finished;
 };
 
-BackgroundRun::BackgroundRun(PostToWindow post) : post_(std::move(post)) {}
+BackgroundRun::BackgroundRun(PostToWindow post, StartThread start_thread)
+    : post_(std::move(post)), start_thread_(std::move(start_thread)) {}
 
 BackgroundRun::~BackgroundRun() {
   CancelAndWait();
@@ -55,14 +56,19 @@ BackgroundRun::~BackgroundRun() {
 
 bool BackgroundRun::Start(std::filesystem::path input, OutputFolders folders,
                           ProgressCallback on_progress, FinishedCallback on_finished) {
-  if (running_) return false;
+  if (running()) return false;
   cancel_ = std::make_shared<std::atomic<bool>>(false);
-  callbacks_ =
+  auto callbacks =
       std::make_shared<Callbacks>(Callbacks{this, std::move(on_progress), std::move(on_finished)});
   ending_ = std::make_shared<Ending>();
-  thread_ = std::thread(&BackgroundRun::Work, post_, std::weak_ptr<Callbacks>(callbacks_), ending_,
-                        std::move(input), std::move(folders), cancel_);
-  running_ = true;
+  std::function<void()> work = [post = post_, weak = std::weak_ptr<Callbacks>(callbacks),
+                                ending = ending_, input = std::move(input),
+                                folders = std::move(folders), cancel = cancel_] {
+    Work(post, weak, ending, input, folders, cancel);
+  };
+  thread_ = start_thread_ ? start_thread_(std::move(work)) : std::thread(std::move(work));
+  // Only now: a thread that could not start leaves nothing running.
+  callbacks_ = std::move(callbacks);
   return true;
 }
 
@@ -85,13 +91,12 @@ bool BackgroundRun::CancelAndWait(std::optional<std::chrono::milliseconds> grace
 }
 
 void BackgroundRun::Abandon() {
-  if (!running_) return;
+  if (!running()) return;
   *cancel_ = true;
   thread_.detach();
   abandoned_.push_back(std::move(ending_));
   // Its progress and outcome, still to be posted, lapse with these.
   callbacks_.reset();
-  running_ = false;
 }
 
 void BackgroundRun::Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
@@ -113,8 +118,7 @@ void BackgroundRun::Work(PostToWindow post, std::weak_ptr<Callbacks> callbacks,
 void BackgroundRun::Finish(const RunOutcome& outcome) {
   // The thread has posted its last task and is on its way out.
   if (thread_.joinable()) thread_.join();
-  running_ = false;
-  // Moved out first: on_finished may start the next run.
+  // Moved out first, which ends running(): on_finished may start the next run.
   const std::shared_ptr<Callbacks> callbacks = std::move(callbacks_);
   if (callbacks->on_finished) callbacks->on_finished(outcome);
 }

@@ -35,8 +35,12 @@ class BackgroundRun {
   // dropped unrun because the window is gone does no harm.
   using PostToWindow = std::function<void(Task task)>;
   using FinishedCallback = std::function<void(const RunOutcome& outcome)>;
+  // Starts `work` on a thread of its own, or throws std::system_error; a
+  // test's may fail as a system out of threads would.
+  using StartThread = std::function<std::thread(std::function<void()> work)>;
 
-  explicit BackgroundRun(PostToWindow post);
+  // A null `start_thread` starts a std::thread.
+  explicit BackgroundRun(PostToWindow post, StartThread start_thread = nullptr);
   // Cancels a run in progress and waits for its thread; tasks still queued
   // then do nothing.
   ~BackgroundRun();
@@ -48,12 +52,12 @@ class BackgroundRun {
   // `on_progress` (may be empty) gets what RunExtraction reports, and
   // `on_finished` the outcome, exactly once, after the last progress and with
   // running() false by then; both through `post`. Throws std::system_error
-  // when no thread can be started.
+  // when no thread can be started, and nothing runs then.
   bool Start(std::filesystem::path input, OutputFolders folders, ProgressCallback on_progress,
              FinishedCallback on_finished);
 
   // From Start until on_finished is called.
-  bool running() const { return running_; }
+  bool running() const { return callbacks_ != nullptr; }
 
   // Asks the run to stop: it ends within a fraction of a second, with
   // kCancelled unless it had already got past its last step.
@@ -84,18 +88,18 @@ class BackgroundRun {
   void Finish(const RunOutcome& outcome);
 
   PostToWindow post_;
+  StartThread start_thread_;
   // The current run's cancel flag, shared with its thread, which may outlive
   // this object's hold on it (Abandon).
   std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
-  // The current run's callbacks. Queued tasks hold them weakly, so they
-  // lapse with this object.
+  // The current run's callbacks, while it runs. Queued tasks hold them
+  // weakly, so they lapse with this object.
   std::shared_ptr<Callbacks> callbacks_;
   // Tells a waiting close when the thread is done.
   std::shared_ptr<Ending> ending_;
   // Runs let go of whose threads may still be going.
   std::vector<std::shared_ptr<Ending>> abandoned_;
   std::thread thread_;
-  bool running_ = false;
 };
 
 }  // namespace linksift

@@ -47,18 +47,17 @@ namespace {
 // How the program is called on this system.
 #ifdef _WIN32
 constexpr char kProgramName[] = "linksift.exe";
-// A message box shows the help: no display to speak of.
-constexpr char kWithoutWindow[] =
-    "linksift-extract.exe INPUT OUTPUT does the same run without a window.\n";
 #else
 constexpr char kProgramName[] = "linksift";
-constexpr char kWithoutWindow[] =
-    "Without a display, linksift-extract INPUT OUTPUT does the same run.\n";
 #endif
 
 }  // namespace
 
 std::string HelpText() {
+#ifdef _WIN32
+  // A message box shows it: no terminal to speak of.
+  return HelpBoxText();
+#else
   return std::string("Usage: ") + kProgramName +
          " [FILE]\n"
          "Opens a window with one button: choose a text file, and the first http:// link\n"
@@ -69,10 +68,32 @@ std::string HelpText() {
          "\n" +
          kCommonOptionsHelp +
          "  --          end the options: what follows is a file name\n"
-         "\n" +
-         kWithoutWindow +
+         "\n"
+         "Without a display, linksift-extract INPUT OUTPUT does the same run.\n"
          "Exit status: 0 the window was closed, 1 it could not start,\n"
          "2 the command line was wrong.\n";
+#endif
+}
+
+std::string HelpBoxText() {
+  // One line a paragraph: the box wraps them to its width.
+  return "Запуск: linksift.exe [ФАЙЛ]\n"
+         "\n"
+         "Открывает окно с одной кнопкой: выберите текстовый файл, и первая ссылка http:// "
+         "из каждой его строки попадёт в файл urls.txt рядом с программой или, если в эту "
+         "папку писать нельзя, в папку данных пользователя. Окно покажет число ссылок и "
+         "полный путь к файлу.\n"
+         "С ФАЙЛОМ ссылки берутся сразу, как если бы он был выбран.\n"
+         "\n"
+         "Параметры:\n"
+         "-h, --help — показать эту справку.\n"
+         "--version — показать версию.\n"
+         "-- — конец параметров: дальше идёт имя файла.\n"
+         "\n"
+         "Без окна то же делает linksift-extract.exe ВХОДНОЙ_ФАЙЛ ВЫХОДНОЙ_ФАЙЛ.\n"
+         "\n"
+         "Код завершения: 0 — окно закрыто, 1 — программа не смогла запуститься, 2 — "
+         "неверная командная строка.\n";
 }
 
 std::string VersionText() {

@@ -30,8 +30,11 @@ struct CommandLine {
 // FILE. '-' alone is a file name too. Every front end parses with it.
 CommandLine ParseCommandLine(const std::vector<std::filesystem::path>& arguments);
 
-// How to call the program, for --help.
+// How to call the program, for --help: in English for a terminal on Linux,
+// on Windows HelpBoxText().
 std::string HelpText();
+// The same in Russian for a message box, one line to a paragraph.
+std::string HelpBoxText();
 // "linksift VERSION", for --version.
 std::string VersionText();
 // The one line a wrong command line gets, with where to look for help.

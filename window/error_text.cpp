@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "system_reason.h"
+#include "reason_text.h"
 #include "utf16.h"
 
 namespace linksift {
@@ -24,7 +24,7 @@ std::string_view WhatFailed(Stage stage) {
   return "Не удалось обработать файл";
 }
 
-// What failed, on which file, and why; SystemReason is UTF-8 whatever code
+// What failed, on which file, and why; the reason is UTF-8 whatever code
 // page Windows runs with.
 std::string Describe(std::string_view what, const std::filesystem::path& path,
                      std::string_view reason) {
@@ -45,17 +45,29 @@ std::string Compose(std::string_view what, const std::filesystem::path& path,
 }  // namespace
 
 std::string BuildErrorText(const ExtractionError& error) {
-  return Compose(WhatFailed(error.stage()), error.path(), SystemReason(error.code()));
+  return Compose(WhatFailed(error.stage()), error.tried(), ReasonText(error.code()));
 }
 
 std::string BuildFallbackErrorText(const ExtractionError& program,
                                    const ExtractionError& user_data) {
   std::string text =
-      Describe(WhatFailed(program.stage()), program.path(), SystemReason(program.code()));
+      Describe(WhatFailed(program.stage()), program.tried(), ReasonText(program.code()));
   text.append("\n\n");
   std::string what(WhatFailed(user_data.stage()));
   what.append(" и в папке данных пользователя");
-  return text.append(Compose(what, user_data.path(), SystemReason(user_data.code())));
+  return text.append(Compose(what, user_data.tried(), ReasonText(user_data.code())));
+}
+
+std::string BuildStartFailedText(const std::filesystem::path& input, std::error_code code) {
+  return Compose("Не удалось начать обработку файла", input, ReasonText(code));
+}
+
+std::string BuildFolderNotOpenedText(const std::filesystem::path& folder, std::string_view reason) {
+  return Describe("Не удалось открыть папку", folder, reason);
+}
+
+std::string BuildFileNotOpenedText(const std::filesystem::path& file, std::string_view reason) {
+  return Describe("Не удалось открыть файл", file, reason);
 }
 
 std::string BuildUnexpectedErrorText(const std::filesystem::path& input, std::string_view reason) {

@@ -18,7 +18,8 @@ int LargestFittingSize(std::initializer_list<std::string> texts, TextExtent box,
 }
 
 int ShrunkSize(const std::string& text, TextExtent box, int fitted, const MeasureText& measure) {
-  const int smallest = std::max(1, fitted * kLabel1ShrinkPercent / 100);
+  // Rounded up: never below the floor (12 pixels would go down to 9, 75%).
+  const int smallest = std::max(1, (fitted * kLabel1ShrinkPercent + 99) / 100);
   return LargestFittingSize({text}, box, fitted, smallest, measure);
 }
 

@@ -1,7 +1,10 @@
 #include "run_controller.h"
 
+#include <new>
+#include <system_error>
 #include <utility>
 
+#include "error_text.h"
 #include "open_command.h"
 #include "texts.h"
 
@@ -9,13 +12,13 @@ namespace linksift {
 
 RunController::RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
                              std::unique_ptr<ResultOpener> opener, OutputFolders folders,
-                             WindowQueue queue)
+                             WindowQueue queue, BackgroundRun::StartThread start_thread)
     : view_(view),
       dialog_(std::move(dialog)),
       opener_(std::move(opener)),
       folders_(std::move(folders)),
       queue_(std::move(queue)),
-      run_(queue_.post) {}
+      run_(queue_.post, std::move(start_thread)) {}
 
 void RunController::Load() {
   view_.Label1().SetText(BuildInstructionText());
@@ -56,11 +59,18 @@ void RunController::GiveUpOn(unsigned run_number) {
 }
 
 void RunController::ShowResultInFolder() {
-  if (result_file_) opener_->ShowInFolder(*result_file_);
+  if (!result_file_) return;
+  opener_->ShowInFolder(*result_file_,
+                        [this, folder = result_file_->parent_path()](const std::string& reason) {
+                          view_.ShowError(BuildFolderNotOpenedText(folder, reason));
+                        });
 }
 
 void RunController::OpenResult() {
-  if (result_file_) opener_->Open(*result_file_);
+  if (!result_file_) return;
+  opener_->Open(*result_file_, [this, file = *result_file_](const std::string& reason) {
+    view_.ShowError(BuildFileNotOpenedText(file, reason));
+  });
 }
 
 bool RunController::Close(std::chrono::milliseconds grace) {
@@ -68,10 +78,20 @@ bool RunController::Close(std::chrono::milliseconds grace) {
 }
 
 void RunController::StartRun(std::filesystem::path input) {
-  run_.Start(
-      std::move(input), folders_,
-      [this](std::uint64_t done, std::uint64_t total) { TakeProgress(done, total); },
-      [this](const RunOutcome& outcome) { FinishRun(outcome); });
+  try {
+    run_.Start(
+        input, folders_,
+        [this](std::uint64_t done, std::uint64_t total) { TakeProgress(done, total); },
+        [this](const RunOutcome& outcome) { FinishRun(outcome); });
+  } catch (const std::system_error& error) {
+    // Out of threads: the window stays, ready for another try.
+    view_.ShowError(BuildStartFailedText(input, error.code()));
+    return;
+  } catch (const std::bad_alloc&) {
+    view_.ShowError(
+        BuildStartFailedText(input, std::make_error_code(std::errc::not_enough_memory)));
+    return;
+  }
   ++run_number_;
   step_.reset();  // busy until a report gives the size
   view_.EnableCommand1(false);

@@ -49,9 +49,11 @@ struct WindowQueue {
 // thread.
 class RunController {
  public:
-  // `folders` say where urls.txt goes.
+  // `folders` say where urls.txt goes; `start_thread` is for tests (see
+  // BackgroundRun).
   RunController(RunView& view, std::unique_ptr<OpenDialog> dialog,
-                std::unique_ptr<ResultOpener> opener, OutputFolders folders, WindowQueue queue);
+                std::unique_ptr<ResultOpener> opener, OutputFolders folders, WindowQueue queue,
+                BackgroundRun::StartThread start_thread = nullptr);
   RunController(const RunController&) = delete;
   RunController& operator=(const RunController&) = delete;
 
@@ -82,8 +84,11 @@ class RunController {
   // Whether Label1 shows a run's result, whose file the two calls below act on.
   bool has_result() const { return result_file_.has_value(); }
   // The result's link, or its menu: the file manager shows urls.txt.
+  // Where the desktop cannot, an error box says why; the label, and the
+  // path in it to copy, stay.
   void ShowResultInFolder();
-  // The label's menu: urls.txt opens in the program for text files.
+  // The label's menu: urls.txt opens in the program for text files, or an
+  // error box says why not.
   void OpenResult();
 
  private:

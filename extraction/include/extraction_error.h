@@ -38,18 +38,26 @@ class ExtractionError : public std::runtime_error {
 
   // kCreateOutput only: the output's folder refused the temporary file, as
   // opposed to the output itself refusing (write-protected, a pipe that
-  // cannot be opened). A caller may then look for another folder.
+  // cannot be opened). A caller may then look for another folder. The error
+  // names the folder tried, links followed (see tried()).
   static ExtractionError FolderRefused(std::filesystem::path path, std::error_code code);
 
   Stage stage() const noexcept { return stage_; }
   const std::filesystem::path& path() const noexcept { return path_; }
   std::error_code code() const noexcept { return code_; }
   bool folder_refused() const noexcept { return folder_refused_; }
+  // The file the run tried to make: where the folder refused, the output's
+  // name in the folder its links lead to; else path().
+  const std::filesystem::path& tried() const noexcept { return tried_.empty() ? path_ : tried_; }
 
  private:
+  ExtractionError(Stage stage, std::filesystem::path path, std::error_code code, const char* action,
+                  std::filesystem::path tried);
+
   Stage stage_;
   std::filesystem::path path_;
   std::error_code code_;
+  std::filesystem::path tried_;
   bool folder_refused_ = false;
 };
 

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#ifndef _WIN32
+#include "resolve_posix.h"
+#endif
 #include "system_reason.h"
 #include "utf16.h"
 
@@ -14,13 +17,13 @@ std::string Quoted(const std::filesystem::path& path) {
 }
 
 std::string Compose(Stage stage, const std::filesystem::path& path, std::error_code code,
-                    const char* action) {
+                    const char* action, const std::filesystem::path& tried) {
   std::string text;
   if (action != nullptr) {
     text.append(action).append(" ").append(Quoted(path));
   } else if (stage == Stage::kCreateOutput) {
     // Say where the temporary was to go: the folder is what the user must fix.
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    const std::filesystem::path folder = tried.has_parent_path() ? tried.parent_path() : ".";
     text.append("cannot create a temporary file in ").append(Quoted(folder));
     text.append(" for ").append(Quoted(path));
   } else {
@@ -53,13 +56,24 @@ std::error_code MakeErrorCode(RunFailure failure) noexcept {
 
 ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
                                  const char* action)
-    : std::runtime_error(Compose(stage, path, code, action)),
+    : ExtractionError(stage, std::move(path), code, action, {}) {}
+
+ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::error_code code,
+                                 const char* action, std::filesystem::path tried)
+    : std::runtime_error(Compose(stage, path, code, action, tried.empty() ? path : tried)),
       stage_(stage),
       path_(std::move(path)),
-      code_(code) {}
+      code_(code),
+      tried_(std::move(tried)) {}
 
 ExtractionError ExtractionError::FolderRefused(std::filesystem::path path, std::error_code code) {
-  ExtractionError error(Stage::kCreateOutput, std::move(path), code);
+#ifdef _WIN32
+  std::filesystem::path tried;
+#else
+  // Where links lead elsewhere, the folder that refused is theirs.
+  std::filesystem::path tried = os::FileTried(path);
+#endif
+  ExtractionError error(Stage::kCreateOutput, std::move(path), code, nullptr, std::move(tried));
   error.folder_refused_ = true;
   return error;
 }

@@ -100,6 +100,19 @@ std::error_code ReadLink(int folder, const std::string& leaf, std::string& text)
   return {};
 }
 
+// The kernel's name for an open folder.
+fs::path NameOf(int folder) {
+  std::string text;
+  if (ReadLink(AT_FDCWD, "/proc/self/fd/" + std::to_string(folder), text)) return {};
+  return text;
+}
+
+// Where a link led: `parent` from the folder that held the link.
+fs::path Reached(const Handle& base, const fs::path& parent) {
+  if (parent.is_absolute() || !base.valid()) return parent;
+  return NameOf(base.get()) / parent;
+}
+
 }  // namespace
 
 std::error_code Resolve(const fs::path& path, Resolved& resolved) {
@@ -115,8 +128,10 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
     Handle folder(::openat(base.valid() ? base.get() : AT_FDCWD, parent.c_str(),
                            O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
+      const std::error_code error = LastError();
       resolved.kind = TargetKind::kUnreachableFolder;
-      return LastError();
+      resolved.tried = hops == 0 ? path : Reached(base, parent) / leaf;
+      return error;
     }
     const bool proc = OnProc(folder.get());
     if (proc && IsOwnDescriptorFolder(folder.get())) return ResolveOwnDescriptor(leaf, resolved);
@@ -141,9 +156,17 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
                       : S_ISREG(st.st_mode) ? TargetKind::kFile
                                             : TargetKind::kDevice;
     }
+    resolved.tried = hops == 0 ? path : NameOf(folder.get()) / leaf;
     resolved.folder = std::move(folder);
     return {};
   }
+}
+
+fs::path FileTried(const fs::path& path) {
+  Resolved resolved;
+  // An unreachable folder fails the resolution, and says where it was.
+  (void)Resolve(path, resolved);
+  return resolved.tried.empty() ? path : resolved.tried;
 }
 
 void RecordGivenDescriptors(int below) {

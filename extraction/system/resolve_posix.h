@@ -18,6 +18,10 @@ struct Resolved {
   int descriptor = -1;  // kDescriptor: the number of this process's descriptor
   Handle folder;        // kMissing, kFile, kDirectory: where the leaf is, pinned (O_PATH)
   std::string leaf;
+  // kMissing, kFile, kDirectory, kUnreachableFolder: the file's name, as
+  // given, or where links were followed, in the folder reached (the kernel's
+  // name for it) or tried.
+  std::filesystem::path tried;
   Handle handle;        // kDevice: the device, pipe or file itself (O_PATH)
   bool append = false;  // kDevice: a file reached through another process's descriptor
   struct stat existing = {};
@@ -31,5 +35,9 @@ struct Resolved {
 // process's descriptors is refused unless the program was given it. A folder
 // on the way that cannot be opened fails with the kind kUnreachableFolder.
 std::error_code Resolve(const std::filesystem::path& path, Resolved& resolved);
+
+// For messages: the name of the file a run on output `path` makes, links
+// followed (Resolved::tried); `path` itself where it cannot say.
+std::filesystem::path FileTried(const std::filesystem::path& path);
 
 }  // namespace linksift::os

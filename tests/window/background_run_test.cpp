@@ -137,8 +137,7 @@ TEST_F(BackgroundRunTest, DestroyedMidRunItWaitsAndItsQueuedTasksDoNothing) {
   run_.reset();
   ExpectOldOutputOnly();
   // Whatever the run posted runs now, and must not reach the dead object.
-  EXPECT_FALSE(queue_.RunUntil([] { return false; }, 100ms));
-  EXPECT_TRUE(seen_.outcomes.empty());
+  EXPECT_FALSE(queue_.RunUntil([this] { return !seen_.outcomes.empty(); }, 100ms));
 }
 
 TEST(ProgressStep, ScalesBytesToTheBarAndGivesNothingWithoutASize) {

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
-
-#include "version.h"
 
 namespace linksift {
 namespace {
@@ -44,9 +43,24 @@ TEST(ParseCommandLine, OptionsFileAndMistakes) {
 }
 
 TEST(CommandLineTexts, NameTheVersionTheWayOutAndTheDriver) {
-  EXPECT_EQ(VersionText(), std::string("linksift ") + kVersionText + "\n");
+  // The version as the Windows version block writes it: major, two-digit
+  // minor, four-digit revision.
+  EXPECT_TRUE(
+      std::regex_match(VersionText(), std::regex("linksift [0-9]+\\.[0-9]{2}\\.[0-9]{4}\n")))
+      << VersionText();
   EXPECT_NE(HelpText().find("linksift-extract"), std::string::npos);
   EXPECT_TRUE(HelpText().starts_with("Usage: linksift [FILE]\n")) << HelpText();
+  // The help box is Russian and leaves the wrapping to the box: no line
+  // ends inside a sentence.
+  const std::string box = HelpBoxText();
+  EXPECT_TRUE(box.starts_with("Запуск: linksift.exe [ФАЙЛ]\n")) << box;
+  EXPECT_NE(box.find("linksift-extract.exe"), std::string::npos);
+  for (std::size_t start = 0, end; (end = box.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    const std::string line = box.substr(start, end - start);
+    EXPECT_TRUE(line.empty() || line.ends_with('.') || line.ends_with(':') || line.ends_with(']'))
+        << "wrapped: " << line;
+  }
   const std::string wrong = WrongCommandLineText("unknown option '-x'");
   EXPECT_EQ(wrong.find('\n'), std::string::npos) << "one line";
   EXPECT_NE(wrong.find("--help"), std::string::npos);

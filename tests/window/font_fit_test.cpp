@@ -41,7 +41,8 @@ TEST(FontFit, ALongerTextShrinksToFourFifthsOfTheFittedSizeAtMost) {
   const Case cases[] = {
       {"fits as fitted", "abcde", 12, 12},
       {"one size smaller", "abcdef", 12, 10},
-      {"too long: four fifths, rounded down", std::string(20, 'a'), 12, 9},
+      {"too long: four fifths, rounded up", std::string(20, 'a'), 12, 10},
+      {"four fifths exactly", std::string(20, 'a'), 10, 8},
       {"never below one pixel", std::string(100, 'a'), 1, 1},
   };
   for (const Case& c : cases) {

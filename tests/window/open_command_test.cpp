@@ -178,7 +178,10 @@ TEST_F(OpenCommandTest, OutcomeGoesToTheLabelOrTheErrorReport) {
        {},
        TextSpan{result.size() - 11, 11}},
       {{RunOutcome::Kind::kFailed, 0, "", "", "Не удалось"}, "before", {"Не удалось"}, {}},
-      {{RunOutcome::Kind::kCancelled, 0, "", "", ""}, BuildCancelText(), {}, {}},
+      {{RunOutcome::Kind::kCancelled, 0, "", "", ""},
+       "Обработка отменена.\r\n\r\nФайл urls.txt не изменён.",
+       {},
+       {}},
   };
   for (const Case& c : cases) {
     label_.SetText("before");

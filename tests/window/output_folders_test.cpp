@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "error_text.h"
 #include "fakes.h"
@@ -124,6 +125,7 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
     OutputFolders folders;
     std::string message_start;
     std::string also = {};  // further on in the message
+    bool both = false;      // the data folder's failure too
   };
   WriteFile(program() / "urls.txt", kOld);
   WriteFile(dir_ / "file", "");
@@ -148,7 +150,8 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
       {"data folder cannot be made", data_folder_impossible,
        "Не удалось создать файл:\n/sys/urls.txt\n\nПричина: ",
        "\n\nНе удалось создать файл и в папке данных пользователя:\n" +
-           (dir_ / "file/linksift/urls.txt").string() + "\n\nПричина: Not a directory\n"},
+           (dir_ / "file/linksift/urls.txt").string() + "\n\nПричина: Не является папкой\n",
+       true},
   };
   for (const Case& c : cases) {
     const RunOutcome outcome = RunExtraction(input(), c.folders);
@@ -156,8 +159,27 @@ TEST_F(OutputFoldersTest, OtherFailuresAreReportedAndWriteNothingAnywhere) {
     EXPECT_EQ(outcome.error_text.rfind(c.message_start, 0), 0u)
         << c.name << ": " << outcome.error_text;
     EXPECT_NE(outcome.error_text.find(c.also), std::string::npos) << c.name;
+    EXPECT_EQ(outcome.error_text.find("в папке данных") != std::string::npos, c.both)
+        << c.name << ": " << outcome.error_text;
     EXPECT_FALSE(fs::exists(dir_ / "home")) << c.name;
     EXPECT_EQ(ReadFile(program() / "urls.txt"), kOld) << c.name;
+  }
+}
+
+// urls.txt a link into another folder: the message names the folder the run
+// tried, where the link leads, not the program's.
+TEST_F(OutputFoldersTest, ALinkedUrlsNamesTheFolderItLeadsTo) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/sys/urls.txt", "/sys/urls.txt"},                         // refuses, root too
+      {"gone/urls.txt", (program() / "gone/urls.txt").string()},  // no such folder
+  };
+  for (const auto& [link, named] : cases) {
+    fs::remove(program() / "urls.txt");
+    fs::create_symlink(link, program() / "urls.txt");
+    const RunOutcome outcome = RunExtraction(input(), ProgramFolder(program()));
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::kFailed) << link;
+    EXPECT_EQ(outcome.error_text.rfind("Не удалось создать файл:\n" + named + "\n\n", 0), 0u)
+        << link << ": " << outcome.error_text;
   }
 }
 

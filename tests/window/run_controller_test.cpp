@@ -9,10 +9,12 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "background_run.h"
+#include "error_text.h"
 #include "fakes.h"
 #include "open_descriptors.h"
 #include "run_controller.h"
@@ -35,8 +37,9 @@ class RunControllerTest : public TempDirTest {
     WriteFile(urls(), kOld);
     auto dialog = std::make_unique<FakeDialog>(&log_);
     dialog_ = dialog.get();
-    controller_ = std::make_unique<RunController>(view_, std::move(dialog),
-                                                  std::make_unique<FakeOpener>(&log_),
+    auto opener = std::make_unique<FakeOpener>(&log_);
+    opener_ = opener.get();
+    controller_ = std::make_unique<RunController>(view_, std::move(dialog), std::move(opener),
                                                   ProgramFolder(dir_), queue_.Queue());
     view_.Label1().SetText("before");
     log_.clear();
@@ -75,6 +78,7 @@ class RunControllerTest : public TempDirTest {
   CallLog log_;
   FakeView view_{&log_};
   FakeDialog* dialog_ = nullptr;
+  FakeOpener* opener_ = nullptr;
   FakeWindowQueue queue_;
   std::unique_ptr<PipeWriter> pipe_;
   std::unique_ptr<RunController> controller_;
@@ -262,6 +266,22 @@ TEST_F(RunControllerTest, ResultLinksTheFileWrittenUntilTheLabelNoLongerShowsIt)
   EXPECT_EQ(text.substr(view_.Label1().link->start, view_.Label1().link->length), file);
 }
 
+// The label keeps the path, to be copied, when the desktop cannot open it.
+TEST_F(RunControllerTest, AFolderOrFileTheDesktopCannotOpenIsReportedWithTheReason) {
+  PressOnFile("http://a/\r\n");
+  ASSERT_TRUE(WaitForTheEnd());
+  const std::string result = view_.Label1().Text();
+  opener_->failure = "В системе не задана программа для открытия";
+  controller_->ShowResultInFolder();
+  controller_->OpenResult();
+  const std::string why = "\n\nПричина: В системе не задана программа для открытия";
+  EXPECT_EQ(view_.errors,
+            (std::vector<std::string>{"Не удалось открыть папку:\n" + dir_.string() + why,
+                                      "Не удалось открыть файл:\n" + urls().string() + why}));
+  EXPECT_EQ(view_.Label1().Text(), result);
+  EXPECT_TRUE(view_.Label1().link.has_value());
+}
+
 TEST_F(RunControllerTest, FileFromOutsideRunsAsIfChosenAndNotDuringARun) {
   WriteFile(dir_ / "in.txt", "x http://a/ y\r\n");
   controller_->OpenFile(dir_ / "in.txt");
@@ -368,13 +388,37 @@ TEST_F(HeldUpRunTest, EscLetsGoOfItAfterTheGraceAndTheWindowIsReadyAgain) {
   EXPECT_FALSE(controller.Close());
 }
 
+TEST_F(RunControllerTest, ARunWithoutAThreadIsReportedAndTheWindowStaysReady) {
+  int tries = 0;
+  const auto no_thread = [&tries](const std::function<void()>&) -> std::thread {
+    ++tries;
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  auto dialog = std::make_unique<FakeDialog>(&log_);
+  dialog_ = dialog.get();
+  controller_ =
+      std::make_unique<RunController>(view_, std::move(dialog), std::make_unique<FakeOpener>(&log_),
+                                      ProgramFolder(dir_), queue_.Queue(), no_thread);
+  WriteFile(dir_ / "in.txt", "http://a/\r\n");
+  controller_->OpenFile(dir_ / "in.txt");
+  PressOn(dir_ / "in.txt");
+  EXPECT_EQ(tries, 2);
+  EXPECT_FALSE(controller_->running());
+  EXPECT_TRUE(view_.command1_enabled);
+  const std::string error = BuildStartFailedText(
+      dir_ / "in.txt", std::make_error_code(std::errc::resource_unavailable_try_again));
+  EXPECT_EQ(view_.errors, (std::vector<std::string>{error, error}));
+  view_.errors.clear();
+  std::filesystem::remove(dir_ / "in.txt");
+  ExpectNothingChanged();
+}
+
 TEST_F(RunControllerTest, DelayThatOutlivesTheControllerDoesNothing) {
   PressOnPipe();
   controller_.reset();
   log_.clear();
   queue_.Advance(kProgressDelay);
-  EXPECT_FALSE(queue_.RunUntil([] { return false; }, 100ms));
-  EXPECT_TRUE(log_.empty());
+  EXPECT_FALSE(queue_.RunUntil([this] { return !log_.empty(); }, 100ms));
   ExpectNothingChanged();
 }
 

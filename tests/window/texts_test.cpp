@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "dialog_filter.h"
@@ -105,9 +107,38 @@ TEST(ErrorText, NamesWhatFailedTheFileAndTheReason) {
   const std::error_code code(ENOSPC, std::system_category());
   for (const Case& c : cases) {
     const std::string text = BuildErrorText(ExtractionError(c.stage, "/data/в/list.txt", code));
-    EXPECT_EQ(text, c.what + ":\n/data/в/list.txt\n\nПричина: " + code.message() +
+    EXPECT_EQ(text, c.what +
+                        ":\n/data/в/list.txt\n\nПричина: На диске не осталось места"
                         "\nФайл urls.txt не изменён.");
   }
+}
+
+TEST(ErrorText, GivesCommonReasonsInRussianAndTheSystemsTextForTheRest) {
+  const std::error_code other(EHWPOISON, std::system_category());
+  const std::pair<std::error_code, std::string> cases[] = {
+      {{EACCES, std::system_category()}, "Отказано в доступе"},
+      {std::make_error_code(std::errc::permission_denied), "Отказано в доступе"},
+      {{ELOOP, std::system_category()}, "Слишком много уровней символических ссылок"},
+      {{EDQUOT, std::system_category()}, "Превышена дисковая квота"},
+      {{EBADF, std::system_category()}, "Неверный дескриптор файла"},
+      {MakeErrorCode(RunFailure::kInputChanged), "Файл изменился во время чтения"},
+      {other, other.message()},
+      {std::make_error_code(std::future_errc::no_state),
+       std::make_error_code(std::future_errc::no_state).message()},
+  };
+  for (const auto& [code, reason] : cases) {
+    EXPECT_EQ(
+        BuildErrorText(ExtractionError(Stage::kRead, "/f", code)),
+        "Не удалось прочитать файл:\n/f\n\nПричина: " + reason + "\nФайл urls.txt не изменён.")
+        << code.message();
+  }
+}
+
+TEST(ErrorText, ARunThatCouldNotStartNamesTheFileAndTheReason) {
+  EXPECT_EQ(BuildStartFailedText("/data/в/list.txt",
+                                 std::make_error_code(std::errc::resource_unavailable_try_again)),
+            "Не удалось начать обработку файла:\n/data/в/list.txt\n\nПричина: Ресурс временно "
+            "недоступен\nФайл urls.txt не изменён.");
 }
 
 TEST(ErrorText, ForAFailureWithoutAStageNamesTheInputAndTheReason) {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 #include <cerrno>
 #include <cstdio>
@@ -50,6 +51,26 @@ int QtArgumentCount(int argc, char** argv) {
 
 }  // namespace
 
+bool InstallQtTranslations() {
+  // The dialog's sizes, dates and file types too.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
+void KeepNoSettings() {
+  // Where no file, folder or lock file can be made: writes fail quietly.
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QSettings::setPath(format, QSettings::SystemScope, QStringLiteral("/dev/null"));
+  }
+}
+
 int RunLinksift(int argc, char** argv, Placement placement) {
   const char* program = argc > 0 ? argv[0] : "linksift";
   // Arguments are bytes: a file name need not be UTF-8.
@@ -82,13 +103,8 @@ int RunLinksift(int argc, char** argv, Placement placement) {
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
   QApplication::setWindowIcon(ProgramIcon());
 
-  // Qt's own texts (the dialog, the menus, the boxes' buttons) in Russian, as
-  // the window speaks, whatever the locale; in English where they are missing.
-  QTranslator translator;
-  if (translator.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(&translator);
-  }
+  InstallQtTranslations();
+  KeepNoSettings();
 
   OutputFolders folders = LinuxOutputFolders(Environment);
   folders.placement = placement;
@@ -96,7 +112,7 @@ int RunLinksift(int argc, char** argv, Placement placement) {
   form.show();
   // Without a window manager nobody else gives it the keyboard.
   form.activateWindow();
-  if (line.file) form.OpenFile(*line.file);
+  if (line.file) form.OpenFileOnceShown(*line.file);
   return app.exec();
 }
 

@@ -9,4 +9,14 @@ namespace linksift {
 // one, and returns 1.
 int RunLinksift(int argc, char** argv, Placement placement);
 
+// Qt's own texts (the dialog, the menus, the boxes' buttons) and its
+// numbers and dates in Russian, as the window speaks, whatever the locale;
+// false, and English texts, where they are missing. Once the application
+// exists.
+bool InstallQtTranslations();
+
+// The program keeps no settings: what Qt would keep (the file dialog's
+// history, in QtProject.conf) goes nowhere. Before the first dialog.
+void KeepNoSettings();
+
 }  // namespace linksift

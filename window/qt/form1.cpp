@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <utility>
 
 #include "command_line.h"
@@ -77,6 +78,10 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   setFixedSize(kForm1Width / kTwipsPerPixelAt96Dpi, kForm1Height / kTwipsPerPixelAt96Dpi);
+  // A window of fixed size has nothing to maximize.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setAcceptDrops(true);
 
   command1_->setObjectName("Command1");
@@ -97,6 +102,29 @@ Form1::Form1(OutputFolders folders, std::unique_ptr<OpenDialog> dialog, ErrorRep
   progress_bar_->hide();
 
   controller_.Load();
+}
+
+void Form1::OpenFileOnceShown(std::filesystem::path input) {
+  file_to_open_ = std::move(input);
+  if (windowHandle() != nullptr && windowHandle()->isExposed()) {
+    controller_.OpenFile(std::move(*file_to_open_));
+    file_to_open_.reset();
+    return;
+  }
+  create();  // the native window, to watch
+  windowHandle()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && file_to_open_ &&
+      windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    // After the exposure: the window's place is known by the time a box needs it.
+    QTimer::singleShot(0, this,
+                       [this, input = std::move(*file_to_open_)] { controller_.OpenFile(input); });
+    file_to_open_.reset();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {
@@ -149,7 +177,12 @@ void Form1::ShowErrorBox(const std::string& message) {
   QMessageBox box(QMessageBox::Critical, FromUtf8(kWindowTitle), QString::fromStdString(message),
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
+  // The path it names, to copy.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
   box.exec();
+  // Without a window manager nobody hands the keyboard back to the window.
+  raise();
+  activateWindow();
 }
 
 }  // namespace linksift

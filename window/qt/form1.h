@@ -28,8 +28,10 @@ class Form1 final : public QWidget, private RunView {
                  ErrorReport report_error = nullptr,
                  std::unique_ptr<ResultOpener> opener = nullptr);
 
-  // Runs `input` as if chosen in the dialog (the command line's FILE).
-  void OpenFile(std::filesystem::path input) { controller_.OpenFile(std::move(input)); }
+  // Runs `input` as if chosen in the dialog (the command line's FILE), once
+  // the window is on screen where the window manager put it, so that an
+  // error box about it shows over the window.
+  void OpenFileOnceShown(std::filesystem::path input);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -37,6 +39,7 @@ class Form1 final : public QWidget, private RunView {
   // A file dropped on the window runs as if chosen; of several, the first.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Drawing what the controller asks for.
@@ -54,6 +57,8 @@ class Form1 final : public QWidget, private RunView {
   MessageLabel* label1_;
   QProgressBar* progress_bar_;
   ErrorReport report_error_;
+  // The command line's FILE, until the window is on screen.
+  std::optional<std::filesystem::path> file_to_open_;
   // Last, so it goes first: it waits for the run while the window still stands.
   RunController controller_;
 };

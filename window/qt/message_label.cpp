@@ -104,8 +104,8 @@ void MessageLabel::Show() {
     QTextCharFormat linked;
     linked.setAnchor(true);
     linked.setAnchorHref(QStringLiteral("urls.txt"));
+    // No underline: it would hide the path's underscores.
     linked.setForeground(palette().link());
-    linked.setFontUnderline(true);
     cursor.insertText(PlainText(text.substr(0, link->start)));
     cursor.insertText(PlainText(text.substr(link->start, link->length)), linked);
     cursor.insertText(PlainText(text.substr(link->start + link->length)), QTextCharFormat());
@@ -120,16 +120,29 @@ void MessageLabel::Show() {
   QAccessible::updateAccessibility(&alert);
 }
 
-// What is copied is plain text, whatever is drawn as a link.
+// What is copied is plain text, whatever is drawn as a link, and the very
+// characters set: the document's own plain text turns a no-break space into a
+// blank and a line separator or a lone CR into a line feed. Each character
+// set takes one place in the document, so the selection's places are the
+// text's.
 QMimeData* MessageLabel::createMimeDataFromSelection() const {
   auto* data = new QMimeData;
-  data->setText(textCursor().selection().toPlainText());
+  const QTextCursor selection = textCursor();
+  data->setText(PlainText(Text()).mid(selection.selectionStart(),
+                                      selection.selectionEnd() - selection.selectionStart()));
   return data;
 }
 
 void MessageLabel::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && HasLink()) {
     FollowLink();
+    return;
+  }
+  // The menu's other key, where the keyboard has no Menu key.
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    const QPoint at = cursorRect().center();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+    contextMenuEvent(&menu);
     return;
   }
   QTextBrowser::keyPressEvent(event);

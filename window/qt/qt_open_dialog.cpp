@@ -27,6 +27,10 @@ std::optional<std::filesystem::path> QtOpenDialog::Show(const std::string& title
   dialog.setObjectName("CD1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
+  // Qt's own dialog, in the window's language and with the filter as given,
+  // whatever platform theme would lend its dialog (GTK's follows the system's
+  // language and drops the filter's patterns).
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setWindowTitle(QString::fromStdString(title));
   dialog.setNameFilters(QtNameFilters(filter));
   dialog.setDirectory(start_folder.empty() ? QDir::homePath()

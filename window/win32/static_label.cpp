@@ -224,7 +224,8 @@ void StaticLabel::ShowMenu(LPARAM screen_point) {
 }
 
 // Over what the edit control drew: the link's characters in the link colour,
-// underlined, unless selected; and the focus frame.
+// unless selected (no underline: it would hide the path's underscores); and
+// the focus frame.
 void StaticLabel::PaintLink() const {
   const HDC dc = ::GetDC(control_);
   DWORD from = 0, to = 0;
@@ -234,12 +235,8 @@ void StaticLabel::PaintLink() const {
   if (link && (from == to || static_cast<int>(to) <= link->first ||
                static_cast<int>(from) >= link->second)) {
     const std::wstring shown = Shown(Text());
-    LOGFONTW face = {};
-    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control_, WM_GETFONT, 0, 0)), sizeof face,
-                 &face);
-    face.lfUnderline = TRUE;
-    const HFONT underlined = ::CreateFontIndirectW(&face);
-    const HGDIOBJ previous = ::SelectObject(dc, underlined);
+    const HGDIOBJ previous =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control_, WM_GETFONT, 0, 0)));
     ::SetTextColor(dc, LinkColour());
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::SetBkMode(dc, OPAQUE);
@@ -255,7 +252,6 @@ void StaticLabel::PaintLink() const {
                  shown.c_str() + first, last - first);
     }
     ::SelectObject(dc, previous);
-    ::DeleteObject(underlined);
   }
   if (::GetFocus() == control_) {
     RECT area = {};

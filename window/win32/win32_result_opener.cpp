@@ -5,12 +5,19 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <system_error>
+
+#include "error_text.h"
+#include "reason_text.h"
 
 namespace linksift {
 namespace {
 
-void OpenWithShell(HWND owner, const std::filesystem::path& path) {
-  ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void OpenWithShell(HWND owner, const std::filesystem::path& path,
+                   const ResultOpener::Failed& failed) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result <= 32) failed(ShellExecuteReason(result, ::GetLastError()));
 }
 
 }  // namespace
@@ -28,12 +35,22 @@ HRESULT SelectInFolder(const std::filesystem::path& file) {
   return result;
 }
 
-void Win32ResultOpener::ShowInFolder(const std::filesystem::path& file) {
-  if (FAILED(SelectInFolder(file))) OpenWithShell(owner_, file.parent_path());
+std::string ShellExecuteReason(INT_PTR result, DWORD last_error) {
+  if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) {
+    return std::string(kNoProgramReason);
+  }
+  if (last_error == ERROR_NO_ASSOCIATION) return std::string(kNoProgramReason);
+  // The small results are the error codes of old; the last error says more.
+  const DWORD code = last_error != 0 ? last_error : static_cast<DWORD>(result);
+  return ReasonText(std::error_code(static_cast<int>(code), std::system_category()));
 }
 
-void Win32ResultOpener::Open(const std::filesystem::path& file) {
-  OpenWithShell(owner_, file);
+void Win32ResultOpener::ShowInFolder(const std::filesystem::path& file, Failed failed) {
+  if (FAILED(SelectInFolder(file))) OpenWithShell(owner_, file.parent_path(), failed);
+}
+
+void Win32ResultOpener::Open(const std::filesystem::path& file, Failed failed) {
+  OpenWithShell(owner_, file, failed);
 }
 
 }  // namespace linksift

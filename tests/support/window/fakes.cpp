@@ -25,12 +25,14 @@ void FakeLabel::SetTextWithLink(const std::string& text, TextSpan shown_link) {
   link = shown_link;
 }
 
-void FakeOpener::ShowInFolder(const std::filesystem::path& file) {
+void FakeOpener::ShowInFolder(const std::filesystem::path& file, Failed failed) {
   log_->push_back("ShowInFolder " + file.string());
+  if (failure) failed(*failure);
 }
 
-void FakeOpener::Open(const std::filesystem::path& file) {
+void FakeOpener::Open(const std::filesystem::path& file, Failed failed) {
   log_->push_back("Open " + file.string());
+  if (failure) failed(*failure);
 }
 
 void FakeView::EnableCommand1(bool enabled) {

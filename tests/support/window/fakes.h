@@ -68,13 +68,15 @@ class FakeLabel final : public TextLabel {
   std::string text_;
 };
 
-// Logs "ShowInFolder FILE" and "Open FILE".
+// Logs "ShowInFolder FILE" and "Open FILE"; fails with `failure` when it is set.
 class FakeOpener final : public ResultOpener {
  public:
   explicit FakeOpener(CallLog* log) : log_(log) {}
 
-  void ShowInFolder(const std::filesystem::path& file) override;
-  void Open(const std::filesystem::path& file) override;
+  void ShowInFolder(const std::filesystem::path& file, Failed failed) override;
+  void Open(const std::filesystem::path& file, Failed failed) override;
+
+  std::optional<std::string> failure;
 
  private:
   CallLog* log_;

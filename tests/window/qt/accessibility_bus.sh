@@ -9,7 +9,11 @@ program="$1" filter="$2"
 work="$(mktemp -d)"
 bus=""
 trap '[ -z "$bus" ] || kill "$bus"; rm -rf "$work"' EXIT
-dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$work/address" 4>"$work/pid"
+# Of the system's services, only the accessibility bus.
+source "$(dirname "$0")/private_bus.sh"
+private_bus_config "$work/bus.conf" "$work/services"
+ln -s /usr/share/dbus-1/services/org.a11y.Bus.service "$work/services/"
+dbus-daemon --config-file="$work/bus.conf" --fork --print-address=3 --print-pid=4 3>"$work/address" 4>"$work/pid"
 bus="$(cat "$work/pid")"
 DBUS_SESSION_BUS_ADDRESS="$(head -1 "$work/address")"
 export DBUS_SESSION_BUS_ADDRESS

@@ -5,7 +5,8 @@
 # root only: the program is run as nobody), and with urls.txt a FIFO that nobody reads (Esc ends the
 # run, closing ends the program) or whose reader leaves (an error box, not a
 # dead program), or a link to one of the program's own descriptors (an error
-# box), and after "--" a name Qt would take for an option. Screenshots go to
+# box), and after "--" a name Qt would take for an option; last, under a
+# window manager (openbox), an error box over the window. Screenshots go to
 # SCREENSHOT_DIR.
 # Usage: desktop_xvfb.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
@@ -172,4 +173,30 @@ capture_stable "$window" "$shots/by-path.png" || fail "the window never settled"
 close_and_time
 same "$shots/after-dashes.png" "$shots/by-path.png" || fail "'-- -reverse' changed the window"
 cd - >/dev/null
-echo "PASS: FILE from the command line; odd folder name; data folder; FIFO output; own descriptors; -- before a name like an option; screenshots in $shots"
+# 7. Under a window manager, which puts the window where it likes (openbox
+# centres it), the error box about a FILE from the command line shows over the
+# window, not in a corner of the screen.
+if command -v openbox >/dev/null; then
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  pids+=($!)
+  managed() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+  wait_until managed || fail "openbox did not start: $(cat "$work/openbox.log")"
+  copy_into "$work/managed"
+  start "$work/managed" -- "$work/missing.txt"
+  wait_until find_box || fail "no error box for a missing FILE"
+  capture_stable root "$shots/managed-error.png" || fail "the error box never settled"
+  eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/window_/')"
+  eval "$(xdotool getwindowgeometry --shell "$box" | sed 's/^/box_/')"
+  middle_x=$((box_X + box_WIDTH / 2)) middle_y=$((box_Y + box_HEIGHT / 2))
+  ((window_X <= middle_x && middle_x < window_X + window_WIDTH &&
+    window_Y <= middle_y && middle_y < window_Y + window_HEIGHT)) ||
+    fail "the error box (at $box_X,$box_Y) is not over the window (at $window_X,$window_Y)"
+  wait_until box_has_keyboard || fail "the error box did not take the keyboard"
+  xdotool key Return
+  wait_until box_gone || fail "the error box did not close"
+  close_and_time
+  echo "under a window manager: the error box over the window"
+else
+  echo "SKIPPED the error box under a window manager: openbox is not installed"
+fi
+echo "PASS: FILE from the command line; odd folder name; data folder; FIFO output; own descriptors; -- before a name like an option; an error box over the window; screenshots in $shots"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Drives the real program in a private X server, without a window manager, as
 # a user would with the keyboard: press the button, type a file's name in the
-# Open dialog (which starts in the home folder) and Enter, then check urls.txt
+# Open dialog (which starts in the home folder, and speaks Russian under LANG=C,
+# as screen readers hear it) and Enter, then check urls.txt
 # beside the program and that the window is still there; press again and
 # cancel the dialog with Esc. Tab and Enter on the result's link have the file
 # manager on the session bus (a stand-in that notes the call) show urls.txt,
-# and with no file manager there the desktop's opener opens its folder. Then a
+# with no file manager there the desktop's opener opens its folder, and with
+# no opener that can, an error box says so. The dialog writes no settings. Then a
 # long run on a pipe the script holds open: the progress bar shows, Esc
 # cancels, the label says so (as copied from it) and urls.txt stays as it
 # was; one more, and closing the window ends it and the program cleanly.
@@ -20,14 +22,26 @@ source "$(dirname "$0")/../end_to_end_lib.sh"
 require_tools "packages xvfb, xdotool, xclip, imagemagick, python3, dbus" Xvfb xdotool xclip import \
   compare identify convert python3 dbus-daemon
 
+/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+  fail "Atspi for Python is missing (package gir1.2-atspi-2.0)"
+
 start_xvfb
 
-# A session bus of its own, with a file manager on it that notes what it is
-# asked to show; and the desktop's opener (xdg-open), which notes what it opens.
-dbus-daemon --session --nofork --nosyslog --print-address=5 5>"$work/bus" &
+# A session bus of its own, which starts none of the system's services, with
+# a file manager on it that notes what it is asked to show; and the desktop's
+# opener (xdg-open), which notes what it opens.
+source "$(dirname "$0")/private_bus.sh"
+private_bus_config "$work/bus.conf" "$work/services"
+dbus-daemon --config-file="$work/bus.conf" --nofork --nosyslog --print-address=5 5>"$work/bus" &
 pids+=($!)
 wait_until test -s "$work/bus" || fail "no session bus"
 export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus")"
+# Of the system's services, the accessibility bus alone, switched on as a
+# desktop would: the dialog's texts are read from it.
+ln -s /usr/share/dbus-1/services/org.a11y.Bus.service "$work/services/"
+dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+  org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
+  >/dev/null || fail "no accessibility bus"
 /usr/bin/python3 "$(dirname "$0")/fake_file_manager.py" "$work/shown.log" "$work/file-manager-ready" &
 file_manager=$!
 pids+=("$file_manager")
@@ -51,9 +65,10 @@ printf 'HTTP://Example.org/A\r\nhttp://one.example/x\r\nhttp://ab/(c))\r\n' >"$w
 # would count it as our leak when the program ends.
 echo 'leak:libdbus-1.so' >"$work/leaks.supp"
 
-# Qt's own dialog, in Russian, whatever the calling desktop is.
+# Qt's own dialog, in Russian, whatever the calling desktop and the locale are.
 env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u WAYLAND_DISPLAY \
-  LANG=ru_RU.UTF-8 HOME="$work/input" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="suppressions=$work/leaks.supp" \
+  LANG=C LANGUAGE= HOME="$work/input" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  LSAN_OPTIONS="suppressions=$work/leaks.supp" \
   PATH="$work/bin:$PATH" \
   "$work/app/linksift" >"$program_log" 2>&1 &
 app=$!
@@ -92,6 +107,13 @@ xdotool type --delay 5 "links"
 capture_stable root "$shots/dialog-typing.png" || fail "the dialog never settled"
 xdotool type --delay 5 ".txt"
 capture_stable root "$shots/dialog.png" || fail "the dialog never settled"
+# What the picture shows, as screen readers hear it: Russian, the filter as given.
+/usr/bin/python3 "$(dirname "$0")/dialog_texts.py" "$app" "Открытие файла" >"$work/dialog.txt" ||
+  fail "the dialog is not on the accessibility bus"
+for text in "label: Перейти к:" "push button: Открыть" "push button: Отмена" \
+  "combo box: Текстовые файлы (*.txt)"; do
+  grep -qxF "$text" "$work/dialog.txt" || fail "the dialog lacks \"$text\": $(tr '\n' ';' <"$work/dialog.txt")"
+done
 xdotool key Return
 wait_until dialog_gone || fail "the dialog did not close"
 wait_until test -f "$work/app/urls.txt" || fail "no urls.txt beside the program"
@@ -124,6 +146,21 @@ xdotool key Return
 wait_until grep -qxF "file://$work/app" "$work/opened.log" ||
   fail "the folder was not opened: $(cat "$work/opened.log" 2>/dev/null)"
 [ "$(wc -l <"$work/shown.log")" = 1 ] || fail "shown again: $(cat "$work/shown.log")"
+# With no program to open folders, an error box says so, and goes with Enter.
+printf '#!/bin/sh\necho "xdg-open: no method available for opening $1" >&2\nexit 3\n' >"$work/bin/xdg-open"
+find_box() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null); do
+    [ "$id" != "$window" ] && box="$id" && return 0
+  done
+  return 1
+}
+box_gone() { ! find_box; }
+xdotool key Return
+wait_until find_box || fail "nothing said that the folder could not be opened"
+capture_stable root "$shots/folder-not-opened.png" || fail "the error box never settled"
+xdotool key Return
+wait_until box_gone || fail "the error box did not close"
 xdotool key Tab  # back to Command1
 
 # Again, and Esc: the dialog goes, nothing runs, and the keys are the window's again.
@@ -134,6 +171,8 @@ xdotool key Escape
 wait_until dialog_gone || fail "Esc did not close the dialog"
 wait_until focused_window || fail "the window did not get the keyboard back after Esc"
 cmp "$work/expected" "$work/app/urls.txt" || fail "a cancelled dialog changed urls.txt"
+# The program keeps no settings, nor does Qt's dialog for it.
+[ ! -e "$work/config" ] || fail "settings written: $(find "$work/config")"
 
 # choose_file PATH: presses Command1 and picks PATH in the Open dialog.
 choose_file() {

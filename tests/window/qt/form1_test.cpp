@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -36,9 +37,11 @@ namespace {
 
 using namespace testing_support;
 
-// The label's menu, as the user opens it: its items' texts and whether each
-// can be chosen; `choose` (if given) is then chosen.
-MenuItems OpenMenuOf(MessageLabel* label, const QString& choose) {
+// The label's menu, as the user opens it (a right click, unless `open` says
+// otherwise): its items' texts and whether each can be chosen; `choose` (if
+// given) is then chosen.
+MenuItems OpenMenuOf(MessageLabel* label, const QString& choose,
+                     const std::function<void()>& open = {}) {
   MenuItems items;
   QTimer::singleShot(0, label, [&items, choose] {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -49,6 +52,10 @@ MenuItems OpenMenuOf(MessageLabel* label, const QString& choose) {
     }
     menu->close();
   });
+  if (open) {
+    open();
+    return items;
+  }
   // A right click lands on the rows' widget.
   QWidget* rows = label->viewport();
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), rows->mapToGlobal(QPoint(5, 5)));
@@ -195,6 +202,46 @@ TEST_F(Form1Test, HasAFixedSizeAndOnlyItsTwoControlsTakeTheFocus) {
   // The keypad's Enter presses Command1 too.
   QTest::keyClick(command1_, Qt::Key_Enter);
   EXPECT_EQ(std::count(log_.begin(), log_.end(), kOpenDialogShown), 1);
+}
+
+TEST_F(Form1Test, OffersNoMaximizeButtonForItsFixedSize) {
+  Show();
+  const Qt::WindowFlags flags = form_->windowHandle()->flags();
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+}
+
+TEST_F(Form1Test, ShiftF10OpensTheLabelsMenu) {
+  Show();
+  label1_->setFocus();
+  const MenuItems items =
+      OpenMenuOf(label1_, {}, [this] { QTest::keyClick(label1_, Qt::Key_F10, Qt::ShiftModifier); });
+  EXPECT_EQ(items.size(), 3u);
+}
+
+// Where the link's letters are drawn, the plain text's would be, and no
+// more: a line under them hid the path's underscores ("папка_с" read "папка с").
+TEST_F(Form1Test, TheLinkIsDrawnAsPlainTextOnlyInItsOwnColour) {
+  Show();
+  const std::string path = "/папка_с_длинным_именем/urls.txt";
+  const std::string text = BuildResultText(1, path);
+  // Which pixels are drawn on, whatever their colour.
+  const auto ink = [this] {
+    Settle();
+    const QImage image = label1_->viewport()->grab().toImage();
+    QImage drawn(image.size(), QImage::Format_Mono);
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        drawn.setPixel(x, y, image.pixel(x, y) != image.pixel(0, 0) ? 1 : 0);
+      }
+    }
+    return drawn;
+  };
+  Label().SetText(text);
+  const QImage plain = ink();
+  Label().SetTextWithLink(text, ResultPathSpan(text, path));
+  EXPECT_EQ(ink(), plain);
 }
 
 TEST_F(Form1Test, ControlsHaveAccessibleNamesAndTheLabelItsRealText) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -53,12 +58,24 @@ class QtOpenDialogTest : public testing_support::TempDirTest {
   QtOpenDialog dialog_{&parent_};
 };
 
-TEST_F(QtOpenDialogTest, CarriesTitleAndFilter) {
+// Qt's own dialog, in Russian, whatever the platform theme (see
+// window_qt_dialog_gtk_theme): the filter as given, and Qt's texts translated.
+TEST_F(QtOpenDialogTest, CarriesTitleAndFilterAndSpeaksRussian) {
   const auto chosen = ShowAndAnswer([](QFileDialog* shown) {
+    const auto close = qScopeGuard([shown] { shown->reject(); });
     EXPECT_EQ(shown->windowTitle(), "Открытие файла");
     EXPECT_EQ(shown->nameFilters(), QStringList{"Текстовые файлы (*.txt)"});
     EXPECT_TRUE(shown->isModal());
-    shown->reject();
+    auto* types = shown->findChild<QComboBox*>("fileTypeCombo");
+    auto* look_in = shown->findChild<QLabel*>("lookInLabel");
+    auto* buttons = shown->findChild<QDialogButtonBox*>("buttonBox");
+    ASSERT_TRUE(types && look_in && buttons) << "not Qt's own dialog";
+    EXPECT_TRUE(types->isVisible() && buttons->isVisible()) << "another dialog shows instead";
+    EXPECT_EQ(types->currentText(), "Текстовые файлы (*.txt)");
+    EXPECT_EQ(look_in->text(), "Перейти к:");
+    // Without the mnemonics' marks.
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Open)->text().remove(u'&'), "Открыть");
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text().remove(u'&'), "Отмена");
   });
   EXPECT_EQ(chosen, std::nullopt);
 }

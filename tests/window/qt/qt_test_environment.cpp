@@ -1,14 +1,21 @@
-// One QApplication for every test of this executable.
+// One QApplication for every test of this executable, in Russian and keeping
+// no settings, as the program's.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <memory>
 
+#include "application.h"
+
 namespace {
 
 class QtEnvironment final : public ::testing::Environment {
  public:
-  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+  void SetUp() override {
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    ASSERT_TRUE(linksift::InstallQtTranslations()) << "Qt's Russian texts are missing";
+    linksift::KeepNoSettings();
+  }
   void TearDown() override { app_.reset(); }
 
  private:

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "command_line.h"
+#include "error_text.h"
+#include "reason_text.h"
+#include "temp_dir.h"
 #include "win32_open_dialog.h"
+#include "win32_result_opener.h"
 
 namespace linksift {
 namespace {
@@ -32,10 +41,42 @@ TEST(Win32StartFolder, TheGivenFolderOrDocuments) {
 // A Windows user has neither displays to start nor Linux names to call.
 TEST(Win32HelpText, SpeaksOfLinksiftExe) {
   const std::string help = HelpText();
-  EXPECT_TRUE(help.starts_with("Usage: linksift.exe [FILE]\n")) << help;
-  EXPECT_EQ(help.find("display"), std::string::npos) << help;
-  EXPECT_NE(help.find("linksift-extract.exe INPUT OUTPUT"), std::string::npos) << help;
+  EXPECT_EQ(help, HelpBoxText()) << "the box's help, in Russian";
   EXPECT_NE(WrongCommandLineText("x").find("'linksift.exe --help'"), std::string::npos);
+}
+
+// Windows' own codes, in Russian as the window speaks.
+TEST(Win32Reasons, TheCommonOnesInRussian) {
+  const auto reason = [](DWORD code) {
+    return ReasonText(std::error_code(static_cast<int>(code), std::system_category()));
+  };
+  EXPECT_EQ(reason(ERROR_ACCESS_DENIED), "Отказано в доступе");
+  EXPECT_EQ(reason(ERROR_PATH_NOT_FOUND), "Нет такого файла или папки");
+  EXPECT_EQ(reason(ERROR_DISK_FULL), "На диске не осталось места");
+  EXPECT_EQ(reason(ERROR_SHARING_VIOLATION), "Файл или устройство занято другим процессом");
+  EXPECT_EQ(ShellExecuteReason(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION), kNoProgramReason);
+}
+
+// What the shell cannot open is said, not passed over in silence: a file of a
+// type no program opens, and one that is gone.
+TEST(Win32ResultOpener, SaysWhyTheShellCouldNotOpen) {
+  const testing_support::TempDir dir;
+  const std::filesystem::path odd = dir.Write("urls.linksift-no-program", "http://a/\r\n");
+  struct Case {
+    const char* what;
+    std::filesystem::path file;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"no program for its type", odd, std::string(kNoProgramReason)},
+      {"gone", dir.path() / "gone" / "urls.txt", "Нет такого файла или папки"},
+  };
+  Win32ResultOpener opener(nullptr);
+  for (const Case& c : cases) {
+    std::optional<std::string> failure;
+    opener.Open(c.file, [&failure](const std::string& reason) { failure = reason; });
+    EXPECT_EQ(failure, c.reason) << c.what;
+  }
 }
 
 }  // namespace
