@@ -40,7 +40,9 @@ class ExtractionError : public std::runtime_error {
   // opposed to the output itself refusing (write-protected, a pipe that
   // cannot be opened). A caller may then look for another folder. The error
   // names the folder tried, links followed (see tried()).
-  static ExtractionError FolderRefused(std::filesystem::path path, std::error_code code);
+  // `tried`: the file the run tried to make there, where links led elsewhere.
+  static ExtractionError FolderRefused(std::filesystem::path path, std::error_code code,
+                                       std::filesystem::path tried = {});
 
   Stage stage() const noexcept { return stage_; }
   const std::filesystem::path& path() const noexcept { return path_; }

@@ -120,7 +120,7 @@ ReplacementFile::ReplacementFile(const fs::path& target, const std::atomic<bool>
     const std::error_code error = os::ResolveOutput(target_, output_, kind);
     // No temporary can be made where the folder cannot even be opened.
     if (error && kind == os::TargetKind::kUnreachableFolder) {
-      throw ExtractionError::FolderRefused(target_, error);
+      throw ExtractionError::FolderRefused(target_, error, os::FileTried(*output_));
     }
     Check(Stage::kCreateOutput, target_, error, "cannot follow the output");
     Open(kind, input != nullptr ? input->facts() : os::InputFacts{});
@@ -138,7 +138,7 @@ void ReplacementFile::Open(os::TargetKind kind, const os::InputFacts& input) {
   if (kind != os::TargetKind::kDevice) {
     // The folder first: where it refuses, the output's own protection is moot.
     if (const std::error_code error = os::CreateTemporary(*output_, input)) {
-      throw ExtractionError::FolderRefused(target_, error);
+      throw ExtractionError::FolderRefused(target_, error, os::FileTried(*output_));
     }
     // A write-protected output stays as it is, as it would if written in place;
     // the temporary goes with output_.

@@ -2,9 +2,6 @@
 
 #include <utility>
 
-#ifndef _WIN32
-#include "resolve_posix.h"
-#endif
 #include "system_reason.h"
 #include "utf16.h"
 
@@ -66,13 +63,8 @@ ExtractionError::ExtractionError(Stage stage, std::filesystem::path path, std::e
       code_(code),
       tried_(std::move(tried)) {}
 
-ExtractionError ExtractionError::FolderRefused(std::filesystem::path path, std::error_code code) {
-#ifdef _WIN32
-  std::filesystem::path tried;
-#else
-  // Where links lead elsewhere, the folder that refused is theirs.
-  std::filesystem::path tried = os::FileTried(path);
-#endif
+ExtractionError ExtractionError::FolderRefused(std::filesystem::path path, std::error_code code,
+                                               std::filesystem::path tried) {
   ExtractionError error(Stage::kCreateOutput, std::move(path), code, nullptr, std::move(tried));
   error.folder_refused_ = true;
   return error;

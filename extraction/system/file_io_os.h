@@ -93,6 +93,9 @@ bool WrittenInPlace(const Output& output);
 // A device or a pipe, written to directly. `ready` stays false while a pipe
 // has no reader yet: try again after a while.
 std::error_code OpenInPlace(Output& output, bool& ready);
+// For messages: the file the output's resolution led to, links followed;
+// empty where it is the name given.
+std::filesystem::path FileTried(const Output& output);
 // Refuses to replace an existing target that is write-protected.
 std::error_code CheckWritable(Output& output);
 // A new, empty temporary file beside the target, owned and moded as the

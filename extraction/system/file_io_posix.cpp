@@ -159,6 +159,14 @@ struct Output {
   std::variant<InPlace, ThroughTemporary> writing;
 };
 
+bool WrittenInPlace(const Output& output) {
+  return std::holds_alternative<InPlace>(output.writing);
+}
+
+fs::path FileTried(const Output& output) {
+  return output.target.tried;
+}
+
 namespace {
 
 // What the links are written to.
@@ -181,10 +189,6 @@ std::error_code AdoptCopy(int descriptor, Output& output) {
 
 void Release(Output* output) noexcept {
   delete output;
-}
-
-bool WrittenInPlace(const Output& output) {
-  return std::holds_alternative<InPlace>(output.writing);
 }
 
 std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetKind& kind) {

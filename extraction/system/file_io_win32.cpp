@@ -230,6 +230,11 @@ bool WrittenInPlace(const Output& output) {
   return std::holds_alternative<InPlace>(output.writing);
 }
 
+// Windows follows a link to a file itself: the name given is the file tried.
+fs::path FileTried(const Output&) {
+  return {};
+}
+
 std::error_code ResolveOutput(const fs::path& target, OutputPtr& output, TargetKind& kind) {
   const DWORD type = KindOf(target);
   kind = IsDirectory(target)         ? TargetKind::kDirectory

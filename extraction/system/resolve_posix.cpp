@@ -162,13 +162,6 @@ std::error_code Resolve(const fs::path& path, Resolved& resolved) {
   }
 }
 
-fs::path FileTried(const fs::path& path) {
-  Resolved resolved;
-  // An unreachable folder fails the resolution, and says where it was.
-  (void)Resolve(path, resolved);
-  return resolved.tried.empty() ? path : resolved.tried;
-}
-
 void RecordGivenDescriptors(int below) {
   std::vector<int> given;
   const Listing entries(::opendir("/proc/self/fd"));

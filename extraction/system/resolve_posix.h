@@ -36,8 +36,4 @@ struct Resolved {
 // on the way that cannot be opened fails with the kind kUnreachableFolder.
 std::error_code Resolve(const std::filesystem::path& path, Resolved& resolved);
 
-// For messages: the name of the file a run on output `path` makes, links
-// followed (Resolved::tried); `path` itself where it cannot say.
-std::filesystem::path FileTried(const std::filesystem::path& path);
-
 }  // namespace linksift::os

@@ -1,9 +1,6 @@
 #include "application.h"
+#include "build_placement.h"
 
 int main(int argc, char** argv) {
-#ifdef LINKSIFT_INSTALLED
-  return linksift::RunLinksift(argc, argv, linksift::Placement::kInstalled);
-#else
-  return linksift::RunLinksift(argc, argv, linksift::Placement::kOwnFolder);
-#endif
+  return linksift::RunLinksift(argc, argv, linksift::BuildPlacement());
 }
