@@ -41,15 +41,16 @@ class LinkScanner : public ScannerState<char> {
   }
 
  private:
-  template <typename Scanner>
-  friend void ScanStretch(Scanner&, const char*, const char*);
-
+  // The steps ScanStretch takes.
   const char* ScanSeam(const char* begin, const char* end);
   const char* Search(const char* pos, const char* begin, const char* end);
   const char* ContinueLink(const char* pos, const char* end);
+  void RememberTail(const char* begin, const char* end);
+  template <typename Scanner>
+  friend void ScanStretch(Scanner&, const char*, const char*);
+
   void AppendToLink(const char* begin, const char* end);
   void CloseLink();
-  void RememberTail(const char* begin, const char* end);
 };
 
 }  // namespace linksift

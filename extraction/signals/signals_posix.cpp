@@ -37,6 +37,10 @@ struct LiveTemporary {
   std::atomic<int> state{kFree};
   int directory = -1;
   char name[NAME_MAX + 1] = {};
+
+  // Moves the slot from `from` to `to`; false, changing nothing, when it is
+  // in another state. Async-signal-safe.
+  bool Move(int from, int to) { return state.compare_exchange_strong(from, to); }
 };
 static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 
@@ -179,8 +183,7 @@ void LiveName::Remember(int directory, const std::string& name) {
   if (name.size() > NAME_MAX) return;
   for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
     LiveTemporary& live = g_live[slot];
-    int expected = LiveTemporary::kFree;
-    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kFilling)) continue;
+    if (!live.Move(LiveTemporary::kFree, LiveTemporary::kFilling)) continue;
     live.directory = directory;
     std::memcpy(live.name, name.c_str(), name.size() + 1);
     live.state.store(LiveTemporary::kLive, std::memory_order_release);
@@ -207,12 +210,10 @@ void SetRemovalHookForTests(void (*hook)(int slot)) {
 void RemoveLiveTemporaries() {
   for (int slot = 0; slot < static_cast<int>(std::size(g_live)); ++slot) {
     LiveTemporary& live = g_live[slot];
-    int expected = LiveTemporary::kLive;
-    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kRemoving)) continue;
+    if (!live.Move(LiveTemporary::kLive, LiveTemporary::kRemoving)) continue;
     if (g_removal_hook != nullptr) g_removal_hook(slot);
     ::unlinkat(live.directory, live.name, 0);
-    expected = LiveTemporary::kRemoving;
-    if (!live.state.compare_exchange_strong(expected, LiveTemporary::kLive)) {
+    if (!live.Move(LiveTemporary::kRemoving, LiveTemporary::kLive)) {
       live.state.store(LiveTemporary::kFree, std::memory_order_release);
     }
   }

@@ -106,3 +106,14 @@ bar_in_place_of_label() {
   [ "$(convert "$work/probe.png" -crop "337x80+$x+$((y + 32))" +repage -format %k info:)" = "1" ] &&
     (($(convert "$work/probe.png" -crop "337x19+$x+$((y + 1))" +repage -format %k info:) > 2))
 }
+
+# find_box: sets `box` to a visible window of the program `app` other than
+# its main `window` (a message box); false while there is none.
+find_box() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null); do
+    [ "$id" != "$window" ] && box="$id" && return 0
+  done
+  return 1
+}
+box_gone() { ! find_box; }

@@ -189,16 +189,16 @@ ssize_t read(int fd, void* buffer, size_t size) {
   return real(fd, buffer, size);
 }
 
-ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
-  if (const int error = FaultOnDescriptor("pread", fd)) return errno = error, -1;
-  static const auto real = Real<ssize_t (*)(int, void*, size_t, off_t)>("pread");
-  return real(fd, buffer, size, offset);
-}
-
 ssize_t pread64(int fd, void* buffer, size_t size, off64_t offset) {
   if (const int error = FaultOnDescriptor("pread", fd)) return errno = error, -1;
   static const auto real = Real<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
   return real(fd, buffer, size, offset);
+}
+
+// The same call where off_t has 64 bits, as on every system these tests run on.
+ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
+  static_assert(sizeof(off_t) == sizeof(off64_t));
+  return pread64(fd, buffer, size, offset);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {

@@ -123,22 +123,19 @@ head -c 100 "$work/fifo/urls.txt" >/dev/null &
 reader=$!
 pids+=("$reader")
 start "$work/fifo" -- "$work/many.txt"
-find_box() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null); do
-    [ "$id" != "$window" ] && box="$id" && return 0
-  done
-  return 1
-}
 wait_until find_box || fail "no error box when the reader of urls.txt left"
 kill -0 "$app" || fail "the program died when the reader of urls.txt left"
 capture_stable root "$shots/broken-pipe.png" || fail "the error box never settled"
 box_has_keyboard() { [ "$(xdotool getwindowfocus)" = "$box" ]; }
-wait_until box_has_keyboard || fail "the error box did not take the keyboard"
-xdotool key Return
-box_gone() { ! find_box; }
-wait_until box_gone || fail "the error box did not close"
-close_and_time
+# dismiss_box_and_close: the error box has the keyboard and goes with Enter;
+# then the window is closed and timed.
+dismiss_box_and_close() {
+  wait_until box_has_keyboard || fail "the error box did not take the keyboard"
+  xdotool key Return
+  wait_until box_gone || fail "the error box did not close"
+  close_and_time
+}
+dismiss_box_and_close
 echo "FIFO whose reader left: closed in $took ms"
 
 # 5. urls.txt a link to a descriptor the program was not given (3: its
@@ -152,10 +149,7 @@ for descriptor in 3 7; do
   capture_stable root "$shots/fd$descriptor.png" || fail "the error box never settled"
   [ "$(readlink "$work/fd$descriptor/urls.txt")" = "/dev/fd/$descriptor" ] ||
     fail "urls.txt linked to /dev/fd/$descriptor was replaced"
-  wait_until box_has_keyboard || fail "the error box did not take the keyboard"
-  xdotool key Return
-  wait_until box_gone || fail "the error box did not close"
-  close_and_time
+  dismiss_box_and_close
 done
 echo "urls.txt a link to the program's own descriptors: refused"
 
@@ -191,10 +185,7 @@ if command -v openbox >/dev/null; then
   ((window_X <= middle_x && middle_x < window_X + window_WIDTH &&
     window_Y <= middle_y && middle_y < window_Y + window_HEIGHT)) ||
     fail "the error box (at $box_X,$box_Y) is not over the window (at $window_X,$window_Y)"
-  wait_until box_has_keyboard || fail "the error box did not take the keyboard"
-  xdotool key Return
-  wait_until box_gone || fail "the error box did not close"
-  close_and_time
+  dismiss_box_and_close
   echo "under a window manager: the error box over the window"
 else
   echo "SKIPPED the error box under a window manager: openbox is not installed"

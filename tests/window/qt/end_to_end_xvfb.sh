@@ -148,14 +148,6 @@ wait_until grep -qxF "file://$work/app" "$work/opened.log" ||
 [ "$(wc -l <"$work/shown.log")" = 1 ] || fail "shown again: $(cat "$work/shown.log")"
 # With no program to open folders, an error box says so, and goes with Enter.
 printf '#!/bin/sh\necho "xdg-open: no method available for opening $1" >&2\nexit 3\n' >"$work/bin/xdg-open"
-find_box() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null); do
-    [ "$id" != "$window" ] && box="$id" && return 0
-  done
-  return 1
-}
-box_gone() { ! find_box; }
 xdotool key Return
 wait_until find_box || fail "nothing said that the folder could not be opened"
 capture_stable root "$shots/folder-not-opened.png" || fail "the error box never settled"
