@@ -69,8 +69,8 @@ ensure_packages() {
   [ "${#missing[@]}" -eq 0 ] && return 0
   echo "Installing: ${missing[*]}" >&2
   as_root apt-get update -qq >&2
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    --no-remove "${missing[@]}" >&2 || {
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install --no-remove -y -qq \
+    --no-install-recommends "${missing[@]}" >&2 || {
     explain_refusal "${missing[@]}"
     return 1
   }
@@ -80,6 +80,7 @@ ensure_packages() {
 # installing these would have removed, and what to do.
 explain_refusal() {
   local removed
+  # A simulation (-s) of the install without --no-remove, to name what it would remove.
   removed="$(apt-get -s install --no-install-recommends "$@" 2>/dev/null |
     sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')"
   if [ -n "$removed" ]; then

@@ -88,7 +88,7 @@ sed 's/^/  lintian: /' "$work/lintian.log"
 ! grep -q '^E: ' "$work/lintian.log" || fail "lintian reports errors"
 
 # --- Installed as a user would ------------------------------------------------
-as_root apt-get install -y -qq -o DPkg::Lock::Timeout=600 "$deb" >"$work/apt.log" 2>&1 ||
+as_root apt-get install --no-remove -y -qq -o DPkg::Lock::Timeout=600 "$deb" >"$work/apt.log" 2>&1 ||
   fail "apt-get install failed: $(cat "$work/apt.log")"
 installed=1
 for file in "${expected[@]}"; do [ -f "/$file" ] || fail "/$file is not installed"; done
