@@ -156,28 +156,6 @@ int RunTakingEndingSignals(const char* program, const std::function<int()>& run)
   return status;
 }
 
-WriteSignalsAsErrors::WriteSignalsAsErrors() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : kWriteSignals) sigaddset(&signals, signal);
-  ::pthread_sigmask(SIG_BLOCK, &signals, &saved_);
-}
-
-WriteSignalsAsErrors::~WriteSignalsAsErrors() {
-  sigset_t pending;
-  sigpending(&pending);
-  for (const int signal : kWriteSignals) {
-    // One the caller blocked itself is the caller's to take.
-    if (sigismember(&pending, signal) != 1 || sigismember(&saved_, signal) == 1) continue;
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, signal);
-    const timespec now = {0, 0};
-    ::sigtimedwait(&one, nullptr, &now);
-  }
-  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-}
-
 void LiveName::Remember(int directory, const std::string& name) {
   Forget();
   if (name.size() > NAME_MAX) return;

@@ -8,23 +8,6 @@
 // The run's side of signals; the program's policy is in ending_signals_posix.h.
 namespace linksift {
 
-// Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives, so that a
-// reader that leaves or a file size limit fails the write ("Broken pipe",
-// "File too large") instead of killing the process, for a caller that set no
-// signal policy (ending_signals_posix.h ignores both for the programs). On
-// the way out it takes what the writes raised, so that unblocking does not
-// deliver it.
-class WriteSignalsAsErrors {
- public:
-  WriteSignalsAsErrors();
-  ~WriteSignalsAsErrors();
-  WriteSignalsAsErrors(const WriteSignalsAsErrors&) = delete;
-  WriteSignalsAsErrors& operator=(const WriteSignalsAsErrors&) = delete;
-
- private:
-  sigset_t saved_;
-};
-
 // A named temporary's place among those the ending signals remove before they
 // end the process, held from Remember to Forget. Slots are few and fixed, so
 // that a signal handler can read them: when all are taken the temporary is

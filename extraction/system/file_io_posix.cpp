@@ -154,7 +154,6 @@ struct ThroughTemporary {
 }  // namespace
 
 struct Output {
-  WriteSignalsAsErrors signals;
   Resolved target;
   std::variant<InPlace, ThroughTemporary> writing;
 };

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "ending_signals_posix.h"
 #include "extract.h"
 #include "test_support.h"
 
@@ -74,9 +75,9 @@ INSTANTIATE_TEST_SUITE_P(Pipes, OutputWaitTest,
                                          WaitCase{"ReaderStalls", true}),
                          [](const auto& info) { return info.param.name; });
 
-// Each case runs in a child, which would die of the signal were it not
-// turned into an error; the child also checks that no signal is left
-// pending or blocked after the run.
+// Each case runs in a child with the programs' signal policy, which would die
+// of the signal were it not turned into an error; the child also checks that
+// no signal is left pending or blocked after the run.
 struct SignalCase {
   std::string name;
   std::errc reason;
@@ -107,6 +108,8 @@ class WriteSignalTest : public OutputPipeTest, public testing::WithParamInterfac
 TEST_P(WriteSignalTest, BecomesAWriteError) {
   const SignalCase& c = GetParam();
   const int code = InChild([&] {
+    // The policy each program sets at start-up ignores both.
+    InstallEndingHandlers();
     const fs::path output = c.prepare(dir_, fifo_);
     if (const int failed = RunFailsAt(input_, output, Stage::kWrite, c.reason)) return failed;
     sigset_t pending;
