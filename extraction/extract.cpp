@@ -54,28 +54,10 @@ class RunMonitor {
   std::chrono::steady_clock::time_point last_report_ = std::chrono::steady_clock::now();
 };
 
-// Reads up to `size` bytes at `offset`, fewer only at the file's end.
-std::error_code ReadFull(InputFile& source, char* buffer, std::size_t size, std::uint64_t offset,
-                         std::size_t& got) {
-  for (got = 0; got < size;) {
-    std::size_t part = 0;
-    if (const std::error_code error = source.ReadAt(buffer + got, size - got, offset + got, part)) {
-      return error;
-    }
-    if (part == 0) break;
-    got += part;
-  }
-  return {};
-}
-
 // Scans the file from `begin` on with `scanner`, on two threads.
 template <typename Scanner>
-void ScanRest(InputFile& source, Scanner& scanner, RunMonitor& monitor, std::uint64_t begin,
-              std::size_t chunk) {
-  const auto read = [&source](char* buffer, std::size_t size, std::uint64_t offset,
-                              std::size_t& got) {
-    return source.ReadAt(buffer, size, offset, got);
-  };
+void ScanRest(InputFile& source, const ChunkReader& read, Scanner& scanner, RunMonitor& monitor,
+              std::uint64_t begin, std::size_t chunk) {
   // A file that ends within the next chunk has nothing to overlap with.
   SplitScan<Scanner> split(scanner, read, begin, chunk, source.size() > begin + chunk);
   source.CheckRead(split.Run([&monitor](std::size_t size) { monitor.Advance(size); }));
@@ -85,17 +67,21 @@ void ScanRest(InputFile& source, Scanner& scanner, RunMonitor& monitor, std::uin
 // first bytes choose the reading, and the rest is scanned on two threads.
 void ScanFile(InputFile& source, TextScanner& scanner, RunMonitor& monitor,
               const InputFile::Consumer& feed, std::size_t chunk) {
+  const ChunkReader read = [&source](char* buffer, std::size_t size, std::uint64_t offset,
+                                     std::size_t& got) {
+    return source.ReadAt(buffer, size, offset, got);
+  };
   std::size_t got = 0;
   {
     const AlignedBuffer first = MakeAlignedBuffer(chunk);
-    source.CheckRead(ReadFull(source, first.get(), chunk, 0, got));
+    source.CheckRead(ReadWhole(read, first.get(), chunk, 0, got));
     feed(std::string_view(first.get(), got));
   }
   if (got == chunk) {
     if (LinkScanner* const bytes = scanner.bytes()) {
-      ScanRest(source, *bytes, monitor, chunk, chunk);
+      ScanRest(source, read, *bytes, monitor, chunk, chunk);
     } else if (Utf16LinkScanner* const units = scanner.units()) {
-      ScanRest(source, *units, monitor, chunk, chunk);
+      ScanRest(source, read, *units, monitor, chunk, chunk);
     }
   }
   source.CheckNotShrunk();

@@ -26,6 +26,19 @@ NoSink no_sink;
 
 }  // namespace
 
+std::error_code ReadWhole(const ChunkReader& read, char* buffer, std::size_t size,
+                          std::uint64_t offset, std::size_t& got) {
+  for (got = 0; got < size;) {
+    std::size_t part = 0;
+    if (const std::error_code error = read(buffer + got, size - got, offset + got, part)) {
+      return error;
+    }
+    if (part == 0) break;
+    got += part;
+  }
+  return {};
+}
+
 template <typename Scanner>
 SplitScan<Scanner>::Piece::Piece(const Scanner& like, std::size_t chunk)
     : bytes(MakeAlignedBuffer(chunk)), ahead(like.Sibling(no_sink, Scanner::OutputBound(chunk))) {}
@@ -151,14 +164,8 @@ void SplitScan<Scanner>::Fill(Piece& piece) {
   piece.split = false;
   piece.size = 0;
   piece.error = {};
-  const std::uint64_t offset = begin_ + piece.index * chunk_;
-  while (piece.size < chunk_) {
-    std::size_t got = 0;
-    piece.error =
-        read_(piece.bytes.get() + piece.size, chunk_ - piece.size, offset + piece.size, got);
-    if (piece.error || got == 0) break;
-    piece.size += got;
-  }
+  piece.error =
+      ReadWhole(read_, piece.bytes.get(), chunk_, begin_ + piece.index * chunk_, piece.size);
   if (piece.error) return;
   const char* const begin = piece.bytes.get();
   // Whole units only: a short last chunk of UTF-16 may end in half of one.

@@ -17,6 +17,15 @@
 
 namespace linksift {
 
+// Reads up to `size` bytes at `offset` into `buffer`; `got` is 0 at the end.
+using ChunkReader = std::function<std::error_code(char* buffer, std::size_t size,
+                                                  std::uint64_t offset, std::size_t& got)>;
+
+// Reads `size` bytes at `offset` with as many reads as it takes; `got` is
+// fewer only at the file's end.
+std::error_code ReadWhole(const ChunkReader& read, char* buffer, std::size_t size,
+                          std::uint64_t offset, std::size_t& got);
+
 // Scans a file from `begin` to its end on two threads, with any scanner that
 // stands as new past a line end (LinkScanner, Utf16LinkScanner). The file is
 // cut into chunks, read at offsets that are whole multiples of the chunk
@@ -34,10 +43,8 @@ namespace linksift {
 template <typename Scanner>
 class SplitScan {
  public:
-  // Reads up to `size` bytes at `offset` into `buffer`; fewer only at the
-  // file's end. Called on both threads.
-  using Reader = std::function<std::error_code(char* buffer, std::size_t size, std::uint64_t offset,
-                                               std::size_t& got)>;
+  // Called on both threads.
+  using Reader = ChunkReader;
   // Told of each chunk's size once it is fed, on the run's thread; may throw to stop.
   using Progress = std::function<void(std::size_t bytes)>;
 
