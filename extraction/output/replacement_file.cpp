@@ -15,9 +15,7 @@ namespace linksift {
 namespace fs = std::filesystem;
 namespace {
 
-// A large output goes to the disk while the scan goes on, so that the final
-// flush waits for its tail only. Whole 64 KiB stretches, so that the page
-// still being filled is not written twice.
+// A large output goes to the disk while the scan goes on, in whole 64 KiB stretches.
 constexpr std::uint64_t kWriteBackInterval = std::uint64_t{4} << 20;
 constexpr std::uint64_t kWriteBackUnit = std::uint64_t{64} << 10;
 
@@ -142,8 +140,9 @@ void ReplacementFile::Open(os::TargetKind kind, const os::InputFacts& input) {
     }
     // A write-protected output stays as it is, as it would if written in place;
     // the temporary goes with output_.
-    return Check(Stage::kCreateOutput, target_, os::CheckWritable(*output_),
-                 "cannot replace the write-protected output");
+    Check(Stage::kCreateOutput, target_, os::CheckWritable(*output_),
+          "cannot replace the write-protected output");
+    return StartWriteBehind(input);
   }
   // A pipe nobody reads yet is waited for, as a shell's redirection would.
   for (bool ready = false; !ready;) {
@@ -168,27 +167,27 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
       Check(Stage::kWrite, target_, os::AwaitRoom(*output_, ready));
     }
   }
-  if (write_back_ && written_ - written_back_ >= kWriteBackInterval &&
-      !os::WrittenInPlace(*output_)) {
-    WriteBack();
-  }
+  if (write_behind_) Check(Stage::kWrite, target_, write_behind_->Written(written_));
 }
 
-void ReplacementFile::WriteBack() {
-  const std::uint64_t end = written_ / kWriteBackUnit * kWriteBackUnit;
-  const std::error_code error = os::StartWriteBack(*output_, written_back_, end - written_back_);
-  written_back_ = end;
-  // Where the system cannot, the final flush writes it all.
-  if (error == std::errc::not_supported) {
-    write_back_ = false;
-    return;
-  }
-  Check(Stage::kWrite, target_, error);
+// The old target's cached pages are dropped on the same thread, while the run
+// goes on, rather than by the rename while it waits.
+void ReplacementFile::StartWriteBehind(const os::InputFacts& input) {
+  os::Output& output = *output_;
+  write_behind_.emplace(
+      [&output](std::uint64_t offset, std::uint64_t size) {
+        return os::StartWriteBack(output, offset, size);
+      },
+      [&output, input](const std::atomic<bool>& finishing) {
+        os::ForgetReplaced(output, input, finishing);
+      },
+      kWriteBackInterval, kWriteBackUnit);
 }
 
 // Any failure leaves the temporary to be removed with output_, and the target as it was.
 void ReplacementFile::Commit() {
   if (os::WrittenInPlace(*output_)) return Check(Stage::kWrite, target_, os::Close(*output_));
+  Check(Stage::kWrite, target_, write_behind_->Finish());
   Check(Stage::kWrite, target_, os::Flush(*output_));
   Check(Stage::kReplace, target_, os::Settle(*output_));
   // Closing reports late write errors on some file systems.

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "file_io_os.h"
 #include "input_file.h"
+#include "write_behind.h"
 
 namespace linksift {
 
@@ -34,14 +36,14 @@ class ReplacementFile {
 
  private:
   void Open(os::TargetKind kind, const os::InputFacts& input);
-  void WriteBack();
+  void StartWriteBehind(const os::InputFacts& input);
 
   std::filesystem::path target_;  // as given, for messages
   const std::atomic<bool>* cancel_;
   os::OutputPtr output_;
   std::uint64_t written_ = 0;
-  std::uint64_t written_back_ = 0;  // handed to the disk before Commit()
-  bool write_back_ = true;          // false where the system cannot start it early
+  // A temporary's bytes go to the disk while the run goes on; before output_ goes.
+  std::optional<WriteBehind> write_behind_;
 };
 
 }  // namespace linksift

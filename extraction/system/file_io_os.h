@@ -5,6 +5,7 @@
 // file_io_posix.cpp and file_io_win32.cpp define it; every function returns
 // the system's reason for a failure, or an empty error_code.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -110,6 +111,11 @@ std::error_code AwaitRoom(Output& output, bool& ready);
 // waiting for them; errc::not_supported where the system cannot. Any other
 // failure is the written bytes' own.
 std::error_code StartWriteBack(Output& output, std::uint64_t offset, std::uint64_t size);
+// Drops the cached pages of the file the temporary will replace, a stretch at
+// a time until `stop` is set, so that the rename over it has fewer to drop
+// while the run waits. Best effort: nothing but the cache changes, and never
+// for the run's own input. Safe beside writes to the temporary.
+void ForgetReplaced(const Output& output, const InputFacts& input, const std::atomic<bool>& stop);
 // Makes the written bytes durable.
 std::error_code Flush(Output& output);
 // Readies the temporary for its rename: gives it a name, or keeps it from

@@ -48,6 +48,10 @@ std::error_code RefuseUnchangeableFolder(int directory) {
   return {};
 }
 
+FileId IdOf(const InputFacts& input) {
+  return {static_cast<dev_t>(input.device), static_cast<ino_t>(input.inode)};
+}
+
 }  // namespace
 
 struct Input {
@@ -237,8 +241,7 @@ std::error_code CreateTemporary(Output& output, const InputFacts& input) {
   const Handle readable(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (readable.valid()) {
     if (const std::error_code error = RefuseUnchangeableFolder(readable.get())) return error;
-    TemporaryFile::SweepStale(target.folder.get(), target.leaf,
-                              {static_cast<dev_t>(input.device), static_cast<ino_t>(input.inode)});
+    TemporaryFile::SweepStale(target.folder.get(), target.leaf, IdOf(input));
   }
   TemporaryFile& temporary = Temporary(output);
   if (const std::error_code error = temporary.Create(target.folder.get(), target.leaf)) {
@@ -309,6 +312,23 @@ std::error_code StartWriteBack(Output& output, std::uint64_t offset, std::uint64
   (void)output, (void)offset, (void)size;
   return std::make_error_code(std::errc::not_supported);
 #endif
+}
+
+void ForgetReplaced(const Output& output, const InputFacts& input, const std::atomic<bool>& stop) {
+  const Resolved& target = output.target;
+  if (target.kind != TargetKind::kFile) return;
+  // Not blocking: a lease or a fifo put there since holds nothing up.
+  const Handle file(::openat(target.folder.get(), target.leaf.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st;
+  if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const FileId found = FileId::Of(st);
+  if (found != FileId::Of(target.existing) || found == IdOf(input)) return;
+  constexpr off_t kStretch = off_t{64} << 20;
+  for (off_t offset = 0; offset < st.st_size && !stop.load(std::memory_order_relaxed);
+       offset += kStretch) {
+    ::posix_fadvise(file.get(), offset, kStretch, POSIX_FADV_DONTNEED);
+  }
 }
 
 std::error_code Flush(Output& output) {

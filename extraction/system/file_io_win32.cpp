@@ -310,6 +310,9 @@ std::error_code StartWriteBack(Output&, std::uint64_t, std::uint64_t) {
   return std::make_error_code(std::errc::not_supported);
 }
 
+// The rename there waits for no cached pages.
+void ForgetReplaced(const Output&, const InputFacts&, const std::atomic<bool>&) {}
+
 std::error_code Flush(Output& output) {
   return Failed(::FlushFileBuffers(output.file));
 }
