@@ -13,8 +13,9 @@
 
 namespace linksift {
 
-// Small enough to stay in a core's cache from the read to the scan.
-inline constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+// Large enough that the two threads seldom hand chunks over, small enough to
+// stay in a core's cache from the read to the scan.
+inline constexpr std::size_t kDefaultBlockSize = 1024 * 1024;
 
 // Bytes of the input read so far, and its size (0 for a pipe, which has none).
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
