@@ -58,8 +58,10 @@ class RunMonitor {
 template <typename Scanner>
 void ScanRest(InputFile& source, const ChunkReader& read, Scanner& scanner, RunMonitor& monitor,
               std::uint64_t begin, std::size_t chunk) {
-  // A file that ends within the next chunk has nothing to overlap with.
-  SplitScan<Scanner> split(scanner, read, begin, chunk, source.size() > begin + chunk);
+  // A file that ends within the next chunk has nothing to overlap with, nor
+  // has a process held to one core.
+  const bool help = source.size() > begin + chunk && os::UsableCores() > 1;
+  SplitScan<Scanner> split(scanner, read, begin, chunk, help);
   source.CheckRead(split.Run([&monitor](std::size_t size) { monitor.Advance(size); }));
 }
 

@@ -126,6 +126,9 @@ std::error_code Close(Output& output);
 std::error_code PutInPlace(Output& output);
 // Waits a moment, for loops that poll.
 void Pause();
+// The cores this process may run on, at least 1: on one, a second thread
+// that reads only takes turns with the first.
+unsigned UsableCores();
 
 // Shared by both systems (file_io.cpp).
 

@@ -1,6 +1,7 @@
 // The file layer's system calls on Linux and other POSIX systems.
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <linux/fs.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <variant>
@@ -288,6 +290,17 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
 // A reader gone (POLLERR) counts as ready: the next write reports it.
 std::error_code AwaitRoom(Output& output, bool& ready) {
   return AwaitEvent(WrittenTo(output), POLLOUT, ready);
+}
+
+unsigned UsableCores() {
+#ifdef CPU_COUNT
+  cpu_set_t cores;
+  if (::sched_getaffinity(0, sizeof cores, &cores) == 0) {
+    return static_cast<unsigned>(std::max(CPU_COUNT(&cores), 1));
+  }
+#endif
+  // More cores than the set holds, or no affinity to ask.
+  return static_cast<unsigned>(std::max(::sysconf(_SC_NPROCESSORS_ONLN), 1L));
 }
 
 void Pause() {

@@ -1,6 +1,7 @@
 // The file layer's system calls on Windows.
 #include <windows.h>
 
+#include <bit>
 #include <memory>
 #include <string>
 #include <variant>
@@ -299,6 +300,13 @@ std::error_code WriteSome(Output& output, const char* data, std::size_t size,
 std::error_code AwaitRoom(Output&, bool& ready) {
   ready = true;  // WriteFile waits by itself.
   return {};
+}
+
+unsigned UsableCores() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)));
 }
 
 void Pause() {
