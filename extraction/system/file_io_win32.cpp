@@ -1,9 +1,11 @@
 // The file layer's system calls on Windows.
 #include <windows.h>
 
+#include <algorithm>
 #include <bit>
 #include <memory>
 #include <string>
+#include <thread>
 #include <variant>
 
 #include "file_io_os.h"
@@ -305,8 +307,11 @@ std::error_code AwaitRoom(Output&, bool& ready) {
 unsigned UsableCores() {
   DWORD_PTR process = 0;
   DWORD_PTR system = 0;
-  if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) || process == 0) return 1;
-  return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)));
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) && process != 0) {
+    return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)));
+  }
+  // A process spread over processor groups has no mask to give.
+  return std::max(std::thread::hardware_concurrency(), 1u);
 }
 
 void Pause() {
