@@ -2,6 +2,7 @@
 // instruction set, written once over the code unit (a byte, or two bytes of
 // UTF-16 in either order).
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -116,13 +117,27 @@ LINKSIFT_AVX2 inline unsigned Mask(__m256i v) {
   return static_cast<unsigned>(_mm256_movemask_epi8(v));
 }
 
+// Where a separator may start: its first unit and its last. The middle one
+// is checked on the few places that pass, which costs less than comparing it
+// everywhere.
 template <typename Lane>
 LINKSIFT_AVX2 inline unsigned SeparatorMask(const Needles<Lane>& n, const char* p) {
-  constexpr std::ptrdiff_t kUnit = sizeof(Lane);
-  const __m256i colon = Equal(Load(p), n.colon);
-  const __m256i slashes =
-      _mm256_and_si256(Equal(Load(p + kUnit), n.slash), Equal(Load(p + 2 * kUnit), n.slash));
-  return Mask(_mm256_and_si256(colon, slashes));
+  return Mask(
+      _mm256_and_si256(Equal(Load(p), n.colon), Equal(Load(p + 2 * sizeof(Lane)), n.slash)));
+}
+
+// The first place in `candidates` (a bit a byte from `p`, every byte of a
+// unit set) whose middle unit is a slash, or null.
+template <typename Lane>
+LINKSIFT_AVX2 const char* Confirmed(const Needles<Lane>& n, const char* p,
+                                    std::uint64_t candidates) {
+  constexpr std::uint64_t kUnitBits = (std::uint64_t{1} << sizeof(Lane)) - 1;
+  while (candidates != 0) {
+    const int at = std::countr_zero(candidates);
+    if (LaneAt<Lane>(p + at + sizeof(Lane)) == n.slash) return p + at;
+    candidates &= ~(kUnitBits << at);
+  }
+  return nullptr;
 }
 
 template <typename Lane>
@@ -131,12 +146,13 @@ LINKSIFT_AVX2 const char* Avx2SchemeSeparator(const Needles<Lane>& n, const char
   constexpr std::ptrdiff_t kReach = 2 * sizeof(Lane);  // the separator's units past its first
   // Two vectors a step keep the loads busy on long runs of plain text.
   for (; end - p >= 64 + kReach; p += 64) {
-    const unsigned low = SeparatorMask(n, p);
-    const unsigned high = SeparatorMask(n, p + 32);
-    if ((low | high) != 0) return low != 0 ? p + _tzcnt_u32(low) : p + 32 + _tzcnt_u32(high);
+    const std::uint64_t candidates = SeparatorMask(n, p) | std::uint64_t{SeparatorMask(n, p + 32)}
+                                                               << 32;
+    if (candidates == 0) continue;
+    if (const char* found = Confirmed(n, p, candidates)) return found;
   }
   for (; end - p >= 32 + kReach; p += 32) {
-    if (const unsigned m = SeparatorMask(n, p)) return p + _tzcnt_u32(m);
+    if (const char* found = Confirmed(n, p, SeparatorMask(n, p))) return found;
   }
   return ScalarSchemeSeparator(n, p, end);
 }
