@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -33,6 +33,7 @@ class WriteBehindTest : public testing::TestWithParam<WriteBehindCase> {};
 TEST_P(WriteBehindTest, StartsWholeUnitsInOrderAndReportsWhatFailed) {
   const WriteBehindCase& c = GetParam();
   std::mutex mutex;
+  std::condition_variable started;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> starts;
   bool prepared_first = false;
   std::error_code reported;
@@ -42,6 +43,7 @@ TEST_P(WriteBehindTest, StartsWholeUnitsInOrderAndReportsWhatFailed) {
         [&](std::uint64_t offset, std::uint64_t size) {
           const std::lock_guard lock(mutex);
           starts.emplace_back(offset, size);
+          started.notify_all();
           return Code(c.answer);
         },
         [&](const std::atomic<bool>&) {
@@ -52,15 +54,11 @@ TEST_P(WriteBehindTest, StartsWholeUnitsInOrderAndReportsWhatFailed) {
     for (int i = 0; i < 200 && !reported; ++i) {
       written += 1000 + i;  // seldom a whole unit
       reported = behind.Written(written);
-      std::this_thread::yield();
     }
-    // The thread has had the chance to start something before it is stopped.
-    for (int i = 0; i < 1000 && !reported; ++i) {
-      {
-        const std::lock_guard lock(mutex);
-        if (!starts.empty()) break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Stopped only once it has started something, as a run that writes on would let it.
+    {
+      std::unique_lock lock(mutex);
+      started.wait_for(lock, std::chrono::minutes(1), [&] { return !starts.empty(); });
     }
     const std::error_code finished = behind.Finish();
     if (!reported) reported = finished;
