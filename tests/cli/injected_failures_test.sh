@@ -39,6 +39,25 @@ feed_pipe() {
   cat "$work/in.txt" >"$work/pipe" 2>/dev/null &
   feeder=$!
 }
+# The output's early write-back runs beside the writes and may find them all
+# done: the pipe is held open, with the whole input written, until a call has
+# been failed (a minute at most), so that the run cannot end before one is.
+feed_pipe_held() {
+  (
+    exec >"$work/pipe" 2>/dev/null
+    cat "$work/in.txt"
+    for _ in $(seq 600); do injected && break; sleep 0.1; done
+  ) &
+  feeder=$!
+}
+# Which input RULES are run on, its feeder started.
+pick_input() {
+  case "$1" in
+  *"$work/pipe"*) input="$work/pipe"; feed_pipe ;;
+  *sync_file_range*) input="$work/pipe"; feed_pipe_held ;;
+  *) input="$work/in.txt" ;;
+  esac
+}
 # A run that failed before it opened the pipe leaves its feeder waiting.
 stop_feeder() {
   [ -n "$feeder" ] || return 0
@@ -65,11 +84,11 @@ fi
 # error and leave the old urls.txt alone. Says what went wrong; false then.
 # failing_run NAME RULES EXPECTED
 failing_run() {
-  local name="$1" rules="$2" expected="$3" input="$work/in.txt"
+  local name="$1" rules="$2" expected="$3" input
   rm -rf "$work/out"
   mkdir "$work/out"
   cp "$work/old.txt" "$work/out/urls.txt"
-  case "$rules" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
+  pick_input "$rules"
   local rc=0
   with_faults "$rules" "$input" "$work/out/urls.txt" >"$work/stdout" 2>"$work/stderr" || rc=$?
   stop_feeder
@@ -111,8 +130,7 @@ CASES
 mkdir "$work/retry"
 for rules in "read $work/pipe EINTR 1+2" "pread $work/in.txt EINTR 1+2" \
   "write $work/retry/ EINTR 1..11+2" "sync_file_range $work/retry/ ENOSYS" "thread * EAGAIN"; do
-  input="$work/in.txt"
-  case "$rules" in *"$work/pipe"*) input="$work/pipe"; feed_pipe ;; esac
+  pick_input "$rules"
   count="$(with_faults "$rules" "$input" "$work/retry/urls.txt" 2>"$work/stderr")" || true
   stop_feeder
   if ! injected; then
