@@ -151,6 +151,16 @@ command_for() {
   esac
 }
 
+# keep_cached FILE: a FILE the machine has partly reclaimed from the page cache (see README.md)
+# is read back, untimed, so that every command starts with its input cached; each time is noted.
+keep_cached() {
+  command -v fincore >/dev/null || return 0
+  if [ "$(fincore -b -n -o RES "$1")" -lt "$(stat -c %s "$1")" ]; then
+    cat "$1" >/dev/null
+    echo "$1" >>"$META/rewarmed"
+  fi
+}
+
 # run_one TOOL FILE: one timed run; appends "seconds max_rss_kib cpu_seconds" to META/TOOL.
 run_one() {
   local tool="$1" file="$2" t0 t1 rc=0 rss user sys
@@ -160,6 +170,7 @@ run_one() {
   # The driver and the floor replace the urls.txt of an earlier run, as a user's second run
   # does: the old file's blocks are freed on their time.
   case "$tool" in linksift | one_core | floor) cp "$REFERENCE" "$OUT/urls.txt" ;; esac
+  keep_cached "$file"
   sync
   t0=$EPOCHREALTIME
   /usr/bin/time -f '%M %U %S' -o "$META/rusage" "${CMD[@]}" >"$STDOUT" 2>"$META/stderr" || rc=$?
@@ -252,7 +263,7 @@ measure_corpus() {
   local file="$1" t r busy0 busy1 start end ours
   rm -f "$META"/*
   for t in "${TOOLS[@]}"; do run_one "$t" "$file"; done
-  for t in "${TOOLS[@]}" counts; do rm -f "${META:?}/$t"; done
+  for t in "${TOOLS[@]}" counts rewarmed; do rm -f "${META:?}/$t"; done
   IDLE="$(wait_quiet)"
   busy0="$(busy_ticks)"
   start=$EPOCHREALTIME
@@ -294,7 +305,9 @@ for c in "${CORPORA[@]}"; do
     say "  $OTHER cores of other load while timing; timing $c again"
     attempt=$((attempt + 1))
   done
-  NOTES+=("- $name: $cached in the page cache; busy cores before timing $IDLE; other load while timing $OTHER cores (on top of the commands measured; attempt $attempt)")
+  rewarmed=0
+  [ -f "$META/rewarmed" ] && rewarmed="$(wc -l <"$META/rewarmed")"
+  NOTES+=("- $name: $cached in the page cache; read back into it before $rewarmed of $((RUNS * ${#TOOLS[@]})) timed commands; busy cores before timing $IDLE; other load while timing $OTHER cores (on top of the commands measured; attempt $attempt)")
 
   declare -A med=()
   for t in "${TOOLS[@]}"; do med[$t]="$(col "$META/$t" 1 | median)"; done
