@@ -16,9 +16,11 @@ void LinkOutput::Stream(const char* data, std::size_t size) {
   const std::size_t fill = (kPageSize - used_ % kPageSize) % kPageSize;
   Write(data, fill);
   MakeRoom();
-  const std::size_t whole = (size - fill) - (size - fill) % kPageSize;
-  Pass(data + fill, whole);
-  Write(data + fill + whole, size - fill - whole);
+  data += fill;
+  size -= fill;
+  const std::size_t whole = size - size % kPageSize;
+  Pass(data, whole);
+  Write(data + whole, size - whole);
 }
 
 void LinkOutput::Pass(const char* data, std::size_t size) {
